@@ -1,0 +1,315 @@
+// The nodes of the leaf-oriented binary search tree behind BSTSET.
+//
+// Values live only in leaves (LeafNode), one leaf per distinct value with the
+// number of its occurrences. Routing nodes (InnerNode) always have two
+// children and cache the smallest and largest value of their subtree. Every
+// operation that may reshape the tree returns the node that takes the called
+// node's place; the caller stores it, so no node needs a parent pointer.
+//
+// The tree is not balanced: sorted input builds a chain as tall as the number
+// of distinct values. No operation, query or destructor therefore uses stack
+// space that grows with the height; they loop instead of recursing, and give
+// exactly the results of the plain recursive formulation.
+#pragma once
+
+#include <cstddef>
+#include <utility>
+#include <vector>
+
+#include "NodePool.h"
+
+namespace orlo {
+
+/// Where an insertion or removal leaves its value: the depth of the leaf that
+/// holds it (counting the called node as level 1) and its multiplicity, or -1
+/// and 0 when the value is not held. The depth and count queries that follow
+/// the update would answer exactly this.
+struct Outcome {
+    int depth = -1;
+    int count = 0;
+};
+
+template <typename T>
+class Node {
+public:
+    Node() = default;
+    Node(const Node&) = delete;
+    Node& operator=(const Node&) = delete;
+    virtual ~Node() {}
+
+    /// 1 for a leaf, 0 for a routing node.
+    virtual int getType() = 0;
+    /// Inserts one occurrence of v; returns the subtree's new root.
+    virtual Node* add(T& v, Outcome* outcome = nullptr) = 0;
+    /// Removes one occurrence of v; returns the subtree's new root, or null
+    /// when the subtree held nothing else.
+    virtual Node* del(T& v, Outcome* outcome = nullptr) = 0;
+    virtual T& leftMin() = 0;
+    virtual T& rightMax() = 0;
+    /// Occurrences of v in the subtree, 0 when absent.
+    virtual int count(T& v) = 0;
+    /// Level of the leaf holding v, this node being level 1; -1 when absent.
+    virtual int depth(T& v) = 0;
+    virtual Node* getLeft() = 0;
+    virtual Node* getRight() = 0;
+};
+
+template <typename T>
+class InnerNode;
+
+template <typename T>
+class LeafNode final : public Node<T> {
+public:
+    /// Occurrences of value; at least 1 while the leaf exists.
+    int multiplicity;
+    T value;
+
+    explicit LeafNode(const T& v) : multiplicity(1), value(v) {}
+
+    static void* operator new(std::size_t size) { return pool().allocate(size); }
+    static void operator delete(void* p) noexcept { pool().release(p); }
+    /// Makes sure the next allocation of a leaf cannot fail.
+    static void reserve() { pool().reserve(); }
+
+    int getType() override { return 1; }
+    T& leftMin() override { return value; }
+    T& rightMax() override { return value; }
+    Node<T>* getLeft() override { return nullptr; }
+    Node<T>* getRight() override { return nullptr; }
+    int count(T& v) override { return v == value ? multiplicity : 0; }
+    int depth(T& v) override { return v == value ? 1 : -1; }
+
+    Node<T>* add(T& v, Outcome* outcome = nullptr) override;
+    Node<T>* del(T& v, Outcome* outcome = nullptr) override;
+
+private:
+    static NodePool& pool() {
+        static NodePool instance(sizeof(LeafNode), alignof(LeafNode));
+        return instance;
+    }
+};
+
+template <typename T>
+class InnerNode final : public Node<T> {
+public:
+    T maxValue;  // the largest value of the subtree
+    T minValue;  // the smallest value of the subtree
+    Node<T>* right;  // owned, never null
+    Node<T>* left;   // owned, never null
+
+    /// Routing nodes are made only when a second distinct value reaches a
+    /// leaf, so both children are leaves here.
+    InnerNode(LeafNode<T>* l, LeafNode<T>* r)
+        : maxValue(r->rightMax()), minValue(l->leftMin()), right(r), left(l) {}
+
+    /// Destroys both subtrees. A child detached beforehand (set to null) is
+    /// left alone.
+    ~InnerNode() override {
+        destroy(right);
+        destroy(left);
+    }
+
+    static void* operator new(std::size_t size) { return pool().allocate(size); }
+    static void operator delete(void* p) noexcept { pool().release(p); }
+    /// Makes sure the next allocation of a routing node cannot fail.
+    static void reserve() { pool().reserve(); }
+
+    /// Destroys a whole subtree in constant stack space. Right rotations turn
+    /// the subtree into a chain whose left children are leaves, which is then
+    /// eaten from the top; every routing node is detached before it is
+    /// deleted, so no destructor ever descends.
+    static void destroy(Node<T>* n) noexcept {
+        while (n != nullptr) {
+            if (n->getType() == 1) {
+                delete n;
+                return;
+            }
+            auto* top = static_cast<InnerNode*>(n);
+            if (top->left->getType() == 0) {
+                auto* l = static_cast<InnerNode*>(top->left);
+                top->left = l->right;
+                l->right = top;
+                n = l;
+            } else {
+                delete top->left;
+                n = top->right;
+                top->left = top->right = nullptr;
+                delete top;
+            }
+        }
+    }
+
+    int getType() override { return 0; }
+    T& leftMin() override { return minValue; }
+    T& rightMax() override { return maxValue; }
+    Node<T>* getLeft() override { return left; }
+    Node<T>* getRight() override { return right; }
+
+    // Routing: a value smaller than the right subtree's smallest goes left,
+    // anything else goes right.
+    int count(T& v) override {
+        Node<T>* n = this;
+        while (n->getType() == 0) {
+            auto* in = static_cast<InnerNode*>(n);
+            n = v < in->right->leftMin() ? in->left : in->right;
+        }
+        return static_cast<LeafNode<T>*>(n)->count(v);
+    }
+
+    int depth(T& v) override {
+        Node<T>* n = this;
+        int levels = 0;
+        while (n->getType() == 0) {
+            auto* in = static_cast<InnerNode*>(n);
+            n = v < in->right->leftMin() ? in->left : in->right;
+            ++levels;
+        }
+        const int d = static_cast<LeafNode<T>*>(n)->depth(v);
+        return d == -1 ? -1 : d + levels;
+    }
+
+    Node<T>* add(T& v, Outcome* outcome = nullptr) override;
+    Node<T>* del(T& v, Outcome* outcome = nullptr) override;
+
+private:
+    static NodePool& pool() {
+        static NodePool instance(sizeof(InnerNode), alignof(InnerNode));
+        return instance;
+    }
+
+    /// One step of a removal's descent: the routing node and the side taken.
+    struct Step {
+        InnerNode* node;
+        bool wentRight;
+    };
+
+    /// The descent of the removal in progress. Kept per thread so that a
+    /// removal from a tall tree does not allocate every time.
+    static std::vector<Step>& removalPath() {
+        static thread_local std::vector<Step> path;
+        return path;
+    }
+};
+
+template <typename T>
+Node<T>* LeafNode<T>::add(T& v, Outcome* outcome) {
+    if (v == value) {
+        ++multiplicity;
+        if (outcome != nullptr) *outcome = {1, multiplicity};
+        return this;
+    }
+    // Both allocations happen before anything is linked, and the leaf is
+    // released again if the routing node cannot be made.
+    LeafNode* fresh = new LeafNode(v);
+    InnerNode<T>* routing;
+    try {
+        routing = v < value ? new InnerNode<T>(fresh, this) : new InnerNode<T>(this, fresh);
+    } catch (...) {
+        delete fresh;
+        throw;
+    }
+    if (outcome != nullptr) *outcome = {routing->depth(v), routing->count(v)};
+    return routing;
+}
+
+template <typename T>
+Node<T>* LeafNode<T>::del(T& v, Outcome* outcome) {
+    if (v != value) {
+        if (outcome != nullptr) *outcome = {};
+        return this;
+    }
+    if (multiplicity == 1) {
+        if (outcome != nullptr) *outcome = {};
+        delete this;
+        return nullptr;
+    }
+    --multiplicity;
+    if (outcome != nullptr) *outcome = {1, multiplicity};
+    return this;
+}
+
+template <typename T>
+Node<T>* InnerNode<T>::add(T& v, Outcome* outcome) {
+    // Routing nodes never change identity on insertion; only the leaf where
+    // the walk ends may be replaced. Bounds are refreshed on the way down,
+    // before the subtree below is touched.
+    InnerNode* n = this;
+    int levels = 1;
+    for (;;) {
+        if (v < n->left->leftMin()) {
+            n->minValue = v;
+        } else if (v > n->right->rightMax()) {
+            n->maxValue = v;
+        }
+        // A value between the two subtrees goes left.
+        Node<T>*& child = v < n->right->leftMin() ? n->left : n->right;
+        if (child->getType() == 0) {
+            n = static_cast<InnerNode*>(child);
+            ++levels;
+            continue;
+        }
+        child = child->add(v, outcome);
+        if (outcome != nullptr && outcome->depth != -1) outcome->depth += levels;
+        return this;
+    }
+}
+
+template <typename T>
+Node<T>* InnerNode<T>::del(T& v, Outcome* outcome) {
+    std::vector<Step>& path = removalPath();
+    path.clear();
+    if (outcome != nullptr) *outcome = {};
+
+    // Descend as the recursion would, noting each routing node entered. The
+    // path is recorded before anything changes, so running out of memory
+    // while recording it leaves the tree as it was.
+    InnerNode* n = this;
+    for (;;) {
+        if (v < n->minValue || v > n->maxValue) break;  // outside this subtree
+        bool wentRight = false;
+        if (v > n->left->rightMax()) {
+            if (v < n->right->leftMin()) break;  // between the subtrees: absent
+            wentRight = true;
+        }
+        path.push_back({n, wentRight});
+        Node<T>*& child = wentRight ? n->right : n->left;
+        if (child->getType() == 0) {
+            n = static_cast<InnerNode*>(child);
+            continue;
+        }
+        child = child->del(v, outcome);
+        if (outcome != nullptr && outcome->depth != -1) {
+            outcome->depth += static_cast<int>(path.size());
+        }
+        break;
+    }
+
+    // Unwind bottom-up, as the returns of the recursion would: a routing node
+    // that lost a child gives way to the other child, and every other node on
+    // the path takes its bound on the side it descended from that child.
+    Node<T>* top = this;
+    for (std::size_t i = path.size(); i-- > 0;) {
+        InnerNode* at = path[i].node;
+        const bool wentRight = path[i].wentRight;
+        Node<T>* child = wentRight ? at->right : at->left;
+        if (child == nullptr) {
+            Node<T>*& survivorSlot = wentRight ? at->left : at->right;
+            Node<T>* survivor = survivorSlot;
+            survivorSlot = nullptr;
+            delete at;
+            if (i == 0) {
+                top = survivor;
+            } else {
+                InnerNode* parent = path[i - 1].node;
+                (path[i - 1].wentRight ? parent->right : parent->left) = survivor;
+            }
+        } else if (wentRight) {
+            at->maxValue = child->rightMax();
+        } else {
+            at->minValue = child->leftMin();
+        }
+    }
+    return top;
+}
+
+}  // namespace orlo

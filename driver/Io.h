@@ -1,0 +1,149 @@
+// Byte input split into lines, and line output, for the command interpreter.
+//
+// The interpreter reads through a LineReader and writes through a LineWriter,
+// so the program can run it on files and descriptors while tests and the
+// fuzz target run it on memory. Output goes out one complete line per write,
+// which is what makes every line visible as soon as it is printed.
+#pragma once
+
+#include <cstddef>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace orlo {
+
+/// A source of bytes.
+class ByteSource {
+public:
+    virtual ~ByteSource() = default;
+    /// Reads up to n bytes into `into`: the count read, 0 at the end of the
+    /// input, or -1 on a read error (with errno set).
+    virtual long read(char* into, std::size_t n) = 0;
+};
+
+/// Reads a file descriptor, which it closes when destroyed.
+class FdSource final : public ByteSource {
+public:
+    explicit FdSource(int fd) : fd_(fd) {}
+    ~FdSource() override;
+    FdSource(const FdSource&) = delete;
+    FdSource& operator=(const FdSource&) = delete;
+    long read(char* into, std::size_t n) override;
+
+private:
+    int fd_;
+};
+
+/// Serves bytes from memory, in pieces of at most `piece` bytes; after
+/// `failAfter` bytes it reports a read error (EIO) instead of the rest.
+class MemorySource final : public ByteSource {
+public:
+    static constexpr std::size_t kNever = static_cast<std::size_t>(-1);
+    explicit MemorySource(std::string_view data, std::size_t piece = kNever, std::size_t failAfter = kNever)
+        : data_(data), piece_(piece == 0 ? 1 : piece), failAfter_(failAfter) {}
+    long read(char* into, std::size_t n) override;
+
+private:
+    std::string_view data_;
+    std::size_t piece_;
+    std::size_t failAfter_;
+    std::size_t served_ = 0;
+};
+
+/// Splits a byte source into lines as std::getline does: a line ends at a
+/// line feed, which is not part of it; a carriage return before it is. After
+/// a final line feed one more, empty, line is read, and only reading it sets
+/// the end indicator. A read error ends the input: the line it interrupted is
+/// dropped rather than acted on in part.
+class LineReader {
+public:
+    explicit LineReader(ByteSource& source);
+
+    /// Reads the next line. The view stays valid until the next call.
+    /// Returns false, with no line, once a read error has occurred.
+    bool next(std::string_view& line);
+
+    /// True once reading a line met the end of the input.
+    bool atEnd() const { return atEnd_; }
+    /// The errno of the read error that ended the input, or 0.
+    int error() const { return error_; }
+
+private:
+    bool fill();
+
+    ByteSource& source_;
+    std::vector<char> buffer_;
+    std::size_t begin_ = 0;  // start of the unread bytes in buffer_
+    std::size_t end_ = 0;    // end of the bytes read so far
+    bool sourceDone_ = false;
+    bool atEnd_ = false;
+    int error_ = 0;
+};
+
+/// Standard output could not be written.
+class OutputError : public std::runtime_error {
+public:
+    explicit OutputError(int error);
+    int error() const { return error_; }
+
+private:
+    int error_;
+};
+
+/// Receives output one complete line at a time.
+class LineSink {
+public:
+    virtual ~LineSink() = default;
+    /// Writes one line, its line feed included; throws OutputError when the
+    /// line cannot be written.
+    virtual void writeLine(const char* data, std::size_t size) = 0;
+};
+
+/// Writes each line to a file descriptor with a single write where the
+/// system allows it.
+class FdSink final : public LineSink {
+public:
+    explicit FdSink(int fd) : fd_(fd) {}
+    void writeLine(const char* data, std::size_t size) override;
+
+private:
+    int fd_;
+};
+
+/// Collects the lines in a string.
+class StringSink final : public LineSink {
+public:
+    void writeLine(const char* data, std::size_t size) override { text.append(data, size); }
+    std::string text;
+};
+
+/// Drops every line.
+class NullSink final : public LineSink {
+public:
+    void writeLine(const char*, std::size_t) override {}
+};
+
+/// Assembles lines from pieces and hands each to a sink whole.
+class LineWriter {
+public:
+    explicit LineWriter(LineSink& sink) : sink_(sink) {}
+
+    template <typename... Parts>
+    void line(const Parts&... parts) {
+        line_.clear();
+        (append(parts), ...);
+        line_.push_back('\n');
+        sink_.writeLine(line_.data(), line_.size());
+    }
+
+private:
+    void append(std::string_view text) { line_.append(text); }
+    void append(int number);
+
+    LineSink& sink_;
+    std::string line_;
+};
+
+}  // namespace orlo

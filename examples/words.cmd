@@ -1,0 +1,6 @@
+STRING
+ADD pear
+ADD apple banana
+ADD Cherry
+DEL pear
+ADD apple

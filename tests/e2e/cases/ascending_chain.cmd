@@ -1,0 +1,6 @@
+INT
+ADD 1
+ADD 2
+ADD 3
+DEL 2
+ADD 2

@@ -1,0 +1,3 @@
+INT
+ADD
+DEL   

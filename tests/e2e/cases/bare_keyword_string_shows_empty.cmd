@@ -1,0 +1,4 @@
+STRING
+ADD
+ADD a
+DEL

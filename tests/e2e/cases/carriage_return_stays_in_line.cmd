@@ -1,0 +1,3 @@
+STRING
+ADD b
+ADD a

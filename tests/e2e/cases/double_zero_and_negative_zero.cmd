@@ -1,0 +1,4 @@
+DOUBLE
+ADD 5
+ADD -0
+ADD 0

@@ -1,0 +1,4 @@
+INT
+ADD 5
+ADD 5
+DEL 5

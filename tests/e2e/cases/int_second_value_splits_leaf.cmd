@@ -1,0 +1,3 @@
+INT
+ADD 5
+ADD 3

@@ -1,0 +1,4 @@
+INT
+add 5
+ ADD 6
+ADD 7

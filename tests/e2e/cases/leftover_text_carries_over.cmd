@@ -1,0 +1,3 @@
+INT
+ADD 1 2
+DEL 7

@@ -1,0 +1,3 @@
+INT
+ADD 1
+ADD 2

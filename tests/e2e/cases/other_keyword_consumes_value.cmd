@@ -1,0 +1,3 @@
+INT
+FOO 1
+ADD 2

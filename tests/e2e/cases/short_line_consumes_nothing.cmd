@@ -1,0 +1,5 @@
+INT
+ADD 1 2
+ 9
+ADD
+ADD

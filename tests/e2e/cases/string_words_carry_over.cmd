@@ -1,0 +1,3 @@
+STRING
+ADD hello world
+ADD foo

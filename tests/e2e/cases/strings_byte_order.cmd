@@ -1,0 +1,5 @@
+STRING
+ADD a
+ADD B
+ADD abc
+ADD ab

@@ -1,0 +1,5 @@
+INT
+ADD x
+ADD 4
+DEL 4
+FOO 4

@@ -1,0 +1,24 @@
+# Helpers shared by the special end-to-end scripts: each script gets the Orlo
+# binary as $1 and the e2e folder as $2, and fails with a message.
+orlo=$1
+e2e=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+fail() {
+  echo "FAIL: $*"
+  exit 1
+}
+
+usage_text=$(printf '\nUsage for Orlo application:\n\n\tOrlo commandFile [--time-measure]\n\n_')
+usage_text=${usage_text%_}
+
+# expect_usage ARGS...: Orlo prints the usage text and exits with 255.
+expect_usage() {
+  local out status
+  out=$("$orlo" "$@"; echo "_status=$?")
+  status=${out##*_status=}
+  out=${out%_status=*}
+  [ "$out" = "$usage_text" ] || fail "usage text expected for '$*', got: $out"
+  [ "$status" = 255 ] || fail "status 255 expected for '$*', got $status"
+}

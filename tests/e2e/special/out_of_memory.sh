@@ -1,0 +1,10 @@
+# Running out of memory ends the run with a one-line message and status 1,
+# not an abort. 40,000 distinct 1 KB words need far more than 64 MB.
+. "$(dirname "$0")/../lib.sh"
+awk 'BEGIN { pad = sprintf("%1000s", ""); gsub(/ /, "x", pad)
+             print "STRING"; for (i = 0; i < 40000; i++) printf "ADD %08d%s\n", (i * 7919) % 100003, pad }' > "$work/big.cmd"
+(ulimit -v 64000 && "$orlo" "$work/big.cmd") > /dev/null 2> "$work/err"
+status=$?
+[ "$status" = 1 ] || fail "status $status, expected 1; standard error: $(head -c 300 "$work/err")"
+[ "$(cat "$work/err")" = "Orlo: out of memory" ] || fail "message: $(head -c 300 "$work/err")"
+echo ok

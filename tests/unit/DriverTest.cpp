@@ -1,0 +1,214 @@
+// The driver's parts in-process: line splitting, the carried-over parsing
+// stream, value formatting, and whole command files run from memory.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <climits>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "Format.h"
+#include "Interpreter.h"
+#include "Io.h"
+#include "ParseStream.h"
+
+namespace orlo {
+namespace {
+
+// Lines as a LineReader returns them, with "<end>" once it reports the end
+// and "<error>" when it fails.
+std::vector<std::string> linesOf(ByteSource& source) {
+    LineReader reader(source);
+    std::vector<std::string> lines;
+    std::string_view line;
+    while (!reader.atEnd()) {
+        if (!reader.next(line)) {
+            lines.push_back("<error>");
+            break;
+        }
+        lines.emplace_back(line);
+    }
+    if (reader.atEnd() && reader.error() == 0) lines.push_back("<end>");
+    return lines;
+}
+
+TEST(LineReader, SplitsLikeGetline) {
+    using L = std::vector<std::string>;
+    for (std::size_t piece : {std::size_t{1}, std::size_t{2}, std::size_t{7}, MemorySource::kNever}) {
+        SCOPED_TRACE(piece);
+        MemorySource trailing("INT\nADD 1\n", piece);
+        EXPECT_EQ(linesOf(trailing), (L{"INT", "ADD 1", "", "<end>"}));  // the empty last line is read
+        MemorySource unterminated("INT\nADD 1", piece);
+        EXPECT_EQ(linesOf(unterminated), (L{"INT", "ADD 1", "<end>"}));
+        MemorySource empty("", piece);
+        EXPECT_EQ(linesOf(empty), (L{"", "<end>"}));
+        MemorySource raw(std::string_view("A\r\n\0B\n\n", 7), piece);
+        EXPECT_EQ(linesOf(raw), (L{"A\r", std::string("\0B", 2), "", "", "<end>"}));
+    }
+}
+
+TEST(LineReader, LinesLongerThanItsBuffer) {
+    // A line that straddles several buffer refills must come out whole.
+    const std::string longLine(300000, 'x');
+    const std::string text = "a\n" + longLine + "\nb";
+    MemorySource source(text, 4096);
+    const std::vector<std::string> lines = linesOf(source);
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[1], longLine);
+    EXPECT_EQ(lines[2], "b");
+}
+
+TEST(LineReader, ReadErrorDropsThePartialLineAndEndsTheInput) {
+    MemorySource source("INT\nADD 1\nADD 2\n", 5, 12);  // fails inside "ADD 2"
+    LineReader reader(source);
+    std::string_view line;
+    ASSERT_TRUE(reader.next(line));
+    EXPECT_EQ(line, "INT");
+    ASSERT_TRUE(reader.next(line));
+    EXPECT_EQ(line, "ADD 1");
+    EXPECT_FALSE(reader.next(line));
+    EXPECT_TRUE(reader.atEnd());  // a loop on atEnd() stops: never an endless loop
+    EXPECT_EQ(reader.error(), EIO);
+    EXPECT_FALSE(reader.next(line));
+}
+
+TEST(ParseStream, LeftoverTextWaitsForLaterExtractions) {
+    ParseStream parse;
+    int v = 0;
+    parse.append(" 1 2");
+    ASSERT_TRUE(parse.extract(v));
+    EXPECT_EQ(v, 1);
+    parse.append(" 7");
+    ASSERT_TRUE(parse.extract(v));
+    EXPECT_EQ(v, 2);
+    ASSERT_TRUE(parse.extract(v));
+    EXPECT_EQ(v, 7);
+    // Nothing left: the extraction fails and stores nothing.
+    EXPECT_FALSE(parse.extract(v));
+    EXPECT_EQ(v, 7);
+}
+
+TEST(ParseStream, NumberGluedToTheNextLine) {
+    // Appended text is not separated from what was left: "1" and "2" join.
+    ParseStream parse;
+    int v = 0;
+    parse.append(" 5 1");
+    ASSERT_TRUE(parse.extract(v));
+    parse.append("2");
+    ASSERT_TRUE(parse.extract(v));
+    EXPECT_EQ(v, 12);
+}
+
+TEST(ParseStream, UnusableCharacterSticksAndHoldsOnlyItself) {
+    ParseStream parse;
+    int v = 9;
+    parse.append(" x 1");
+    EXPECT_FALSE(parse.extract(v));
+    EXPECT_EQ(v, 0);  // a failed conversion stores zero
+    EXPECT_TRUE(parse.stuck());
+    for (int i = 0; i < 10000; ++i) {
+        parse.append(" 42 and more text that can never be read");
+        v = 3;
+        ASSERT_FALSE(parse.extract(v));
+        ASSERT_EQ(v, 0);
+    }
+    EXPECT_EQ(parse.held(), 1u);
+}
+
+TEST(ParseStream, SignThenUnusableCharacterSticksOnTheSecondTry) {
+    ParseStream parse;
+    double v = 1;
+    parse.append("-x");
+    EXPECT_FALSE(parse.extract(v));  // consumes the sign
+    EXPECT_FALSE(parse.stuck());
+    parse.append(" 5");
+    EXPECT_FALSE(parse.extract(v));  // stops at x, consuming nothing
+    EXPECT_TRUE(parse.stuck());
+}
+
+TEST(ParseStream, ASignAloneIsConsumed) {
+    // The failed extraction of "-" eats the sign; the next line parses.
+    ParseStream parse;
+    int v = 1;
+    parse.append(" -");
+    EXPECT_FALSE(parse.extract(v));
+    parse.append(" 5");
+    ASSERT_TRUE(parse.extract(v));
+    EXPECT_EQ(v, 5);
+}
+
+TEST(ParseStream, ConsumedTextIsNotKept) {
+    ParseStream parse;
+    std::string word;
+    for (int i = 0; i < 100000; ++i) {
+        parse.append(" word" + std::to_string(i) + "   ");
+        ASSERT_TRUE(parse.extract(word));
+    }
+    EXPECT_EQ(word, "word99999");
+    EXPECT_LE(parse.held(), 3u);
+}
+
+TEST(ParseStream, StringsNeverStick) {
+    ParseStream parse;
+    std::string word = "before";
+    parse.append("   ");
+    EXPECT_FALSE(parse.extract(word));
+    EXPECT_EQ(word, "before");  // nothing to read: left as it was
+    parse.append(std::string("\x80\x01z\0y", 5) + "\tnext");
+    ASSERT_TRUE(parse.extract(word));
+    EXPECT_EQ(word, std::string("\x80\x01z\0y", 5));
+    ASSERT_TRUE(parse.extract(word));
+    EXPECT_EQ(word, "next");
+}
+
+TEST(Format, MatchesTheStreamOperator) {
+    for (int v : {0, 7, -7, 100, INT_MAX, INT_MIN}) {
+        std::string text;
+        appendValue(text, v);
+        EXPECT_EQ(text, std::to_string(v));
+    }
+    for (double v : {0.0, -0.0, 2.5, 1e7, 3.14159265, 0.1234567, 1e-5, 123456.7, 1234567.0, -1e300, 5e-324}) {
+        std::ostringstream stream;
+        stream << v;
+        std::string text;
+        appendValue(text, v);
+        EXPECT_EQ(text, stream.str());
+    }
+}
+
+std::string runFile(std::string_view file, FileRun* how = nullptr, std::size_t failAfter = MemorySource::kNever) {
+    MemorySource source(file, MemorySource::kNever, failAfter);
+    LineReader reader(source);
+    StringSink sink;
+    LineWriter out(sink);
+    const FileRun ran = runCommandFile(reader, out);
+    if (how != nullptr) *how = ran;
+    return sink.text;
+}
+
+TEST(Interpreter, RunsEachElementType) {
+    FileRun how{};
+    EXPECT_EQ(runFile("INT\nADD 5\nADD 3\n", &how), "ADD 5\nb[5] == 1\nb(5) == 1\nADD 3\nb[3] == 2\nb(3) == 1\n3\n5\n");
+    EXPECT_EQ(how, FileRun::Ran);
+    EXPECT_EQ(runFile("DOUBLE\nADD 2.50\nADD 1e7\nDEL 2.5\n"),
+              "ADD 2.5\nb[2.5] == 1\nb(2.5) == 1\nADD 1e+07\nb[1e+07] == 2\nb(1e+07) == 1\n"
+              "DEL 2.5\nb[2.5] == -1\nb(2.5) == 0\n1e+07\n");
+    EXPECT_EQ(runFile("STRING\nADD hello world\nDEL foo\n"),
+              "ADD hello\nb[hello] == 1\nb(hello) == 1\nDEL world\nb[world] == -1\nb(world) == 0\nhello\n");
+    EXPECT_EQ(runFile("int\nADD 5\n", &how), "");
+    EXPECT_EQ(how, FileRun::NoType);
+}
+
+TEST(Interpreter, ReadErrorStillListsWhatWasDone) {
+    FileRun how{};
+    // The error strikes inside "ADD 3": it is not carried out.
+    EXPECT_EQ(runFile("INT\nADD 1\nADD 2\nADD 3\n", &how, 18),
+              "ADD 1\nb[1] == 1\nb(1) == 1\nADD 2\nb[2] == 2\nb(2) == 1\n1\n2\n");
+    EXPECT_EQ(how, FileRun::Ran);
+    runFile("INT\n", &how, 0);
+    EXPECT_EQ(how, FileRun::Unreadable);
+}
+
+}  // namespace
+}  // namespace orlo

@@ -1,0 +1,91 @@
+// The in-order iterator: what a walk visits, and the fatal read past the end.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+#include <string>
+#include <vector>
+
+#include "bstset/BSTSET.h"
+
+namespace orlo {
+namespace {
+
+template <typename T>
+std::vector<T> walk(BSTSET<T>& set) {
+    std::vector<T> values;
+    for (auto it = set.begin(); it != set.end(); it++) values.push_back(*it);
+    return values;
+}
+
+TEST(Iterator, EmptySetBeginsAtTheEnd) {
+    BSTSET<int> set;
+    EXPECT_FALSE(set.begin() != set.end());
+    int v = 4;
+    set << v;
+    set << v;
+    set >> v;
+    set >> v;
+    EXPECT_FALSE(set.begin() != set.end());  // emptied again
+}
+
+TEST(Iterator, OneValueIsVisitedOnceWhateverItsMultiplicity) {
+    BSTSET<std::string> set;
+    std::string word = "only";
+    for (int i = 0; i < 3; ++i) set << word;
+    auto it = set.begin();
+    ASSERT_TRUE(it != set.end());
+    EXPECT_EQ(*it, "only");
+    it++;
+    EXPECT_FALSE(it != set.end());
+    it++;  // advancing at the end stays there
+    EXPECT_FALSE(it != set.end());
+}
+
+TEST(Iterator, VisitsDistinctValuesInAscendingOrder) {
+    BSTSET<int> set;
+    for (int v : {5, 1, 9, 3, 7, 3, 3}) set << v;
+    EXPECT_EQ(walk(set), (std::vector<int>{1, 3, 5, 7, 9}));
+}
+
+TEST(Iterator, WalksRightChainsAndLeftChains) {
+    BSTSET<int> ascending, descending, zigzag;
+    std::vector<int> expected;
+    for (int i = 0; i < 50; ++i) {
+        int up = i, down = 49 - i, zig = i % 2 == 0 ? i : 100 - i;
+        ascending << up;
+        descending << down;
+        zigzag << zig;
+        expected.push_back(i);
+    }
+    EXPECT_EQ(walk(ascending), expected);
+    EXPECT_EQ(walk(descending), expected);
+    std::vector<int> zigzagValues = walk(zigzag);
+    EXPECT_TRUE(std::is_sorted(zigzagValues.begin(), zigzagValues.end()));
+    EXPECT_EQ(zigzagValues.size(), 50u);
+}
+
+TEST(IteratorDeathTest, ReadingTheEndPrintsSakraAndExitsWithOne) {
+    BSTSET<int> set;
+    // Standard output is sent to standard error so the death test sees it.
+    EXPECT_EXIT(
+        {
+            ::dup2(STDERR_FILENO, STDOUT_FILENO);
+            *set.end();
+        },
+        ::testing::ExitedWithCode(1), "^Sakra\n$");
+    int v = 1;
+    set << v;
+    auto it = set.begin();
+    it++;
+    EXPECT_EXIT(
+        {
+            ::dup2(STDERR_FILENO, STDOUT_FILENO);
+            *it;
+        },
+        ::testing::ExitedWithCode(1), "^Sakra\n$");
+}
+
+}  // namespace
+}  // namespace orlo
