@@ -183,8 +183,16 @@ private:
         bool wentRight;
     };
 
-    /// The descent of the removal in progress. Kept per thread so that a
-    /// removal from a tall tree does not allocate every time.
+    static void prefetch(const void* p) {
+#if defined(__GNUC__)
+        __builtin_prefetch(p);
+#else
+        (void)p;
+#endif
+    }
+
+    /// Room for the descent of a removal, as deep as the tallest tree seen.
+    /// Kept per thread so that a removal does not allocate every time.
     static std::vector<Step>& removalPath() {
         static thread_local std::vector<Step> path;
         return path;
@@ -228,27 +236,39 @@ Node<T>* LeafNode<T>::del(T& v, Outcome* outcome) {
     return this;
 }
 
+// The walks below read a routing node's own cached bounds where the
+// description reads its children's: minValue is a copy of left->leftMin()
+// and maxValue of right->rightMax(), bit for bit, in every tree whose values
+// are ordered (all but NaN), so every decision comes out the same. A value
+// outside a node's bounds also settles the routing without a look at the
+// children: below minValue it goes left, above maxValue right.
+
 template <typename T>
 Node<T>* InnerNode<T>::add(T& v, Outcome* outcome) {
     // Routing nodes never change identity on insertion; only the leaf where
-    // the walk ends may be replaced. Bounds are refreshed on the way down,
-    // before the subtree below is touched.
+    // the walk ends may be replaced. Bounds widen on the way down.
     InnerNode* n = this;
     int levels = 1;
     for (;;) {
-        if (v < n->left->leftMin()) {
+        Node<T>** link;
+        if (v < n->minValue) {
             n->minValue = v;
-        } else if (v > n->right->rightMax()) {
+            link = &n->left;
+        } else if (v > n->maxValue) {
             n->maxValue = v;
+            link = &n->right;
+        } else {
+            prefetch(n->left);  // fetched alongside the right child's bound
+            // A value between the two subtrees goes left.
+            link = v < n->right->leftMin() ? &n->left : &n->right;
         }
-        // A value between the two subtrees goes left.
-        Node<T>*& child = v < n->right->leftMin() ? n->left : n->right;
+        Node<T>* child = *link;
         if (child->getType() == 0) {
             n = static_cast<InnerNode*>(child);
             ++levels;
             continue;
         }
-        child = child->add(v, outcome);
+        *link = child->add(v, outcome);
         if (outcome != nullptr && outcome->depth != -1) outcome->depth += levels;
         return this;
     }
@@ -256,60 +276,75 @@ Node<T>* InnerNode<T>::add(T& v, Outcome* outcome) {
 
 template <typename T>
 Node<T>* InnerNode<T>::del(T& v, Outcome* outcome) {
-    std::vector<Step>& path = removalPath();
-    path.clear();
     if (outcome != nullptr) *outcome = {};
 
-    // Descend as the recursion would, noting each routing node entered. The
-    // path is recorded before anything changes, so running out of memory
-    // while recording it leaves the tree as it was.
+    // Descend, noting each routing node entered. The steps go into a buffer
+    // kept per thread, through a cursor held in a local so the compiler can
+    // keep it in a register. Nothing changes before the leaf is reached, so
+    // running out of memory for the path is harmless.
+    std::vector<Step>& path = removalPath();
+    if (path.empty()) path.resize(64);
+    Step* first = path.data();
+    Step* next = first;
+    Step* limit = first + path.size();
+
     InnerNode* n = this;
     for (;;) {
-        if (v < n->minValue || v > n->maxValue) break;  // outside this subtree
-        bool wentRight = false;
-        if (v > n->left->rightMax()) {
-            if (v < n->right->leftMin()) break;  // between the subtrees: absent
+        if (v < n->minValue || v > n->maxValue) return this;  // not in this subtree
+        bool wentRight;
+        if (!(v < n->maxValue)) {
+            wentRight = true;  // the largest value lives on the right
+        } else if (!(v > n->minValue)) {
+            wentRight = false;  // the smallest on the left
+        } else if (v > n->left->rightMax()) {
+            if (v < n->right->leftMin()) return this;  // between the subtrees: absent
             wentRight = true;
+        } else {
+            wentRight = false;
         }
-        path.push_back({n, wentRight});
+        if (next == limit) {
+            const std::size_t used = path.size();
+            path.resize(2 * used);
+            first = path.data();
+            next = first + used;
+            limit = first + path.size();
+        }
+        *next++ = {n, wentRight};
         Node<T>*& child = wentRight ? n->right : n->left;
         if (child->getType() == 0) {
             n = static_cast<InnerNode*>(child);
             continue;
         }
-        child = child->del(v, outcome);
-        if (outcome != nullptr && outcome->depth != -1) {
-            outcome->depth += static_cast<int>(path.size());
+        Node<T>* kept = child->del(v, outcome);
+        if (kept != nullptr) {
+            // One occurrence fewer, or none to remove: no bound moves.
+            if (outcome != nullptr && outcome->depth != -1) outcome->depth += static_cast<int>(next - first);
+            return this;
         }
+        child = nullptr;
         break;
     }
 
-    // Unwind bottom-up, as the returns of the recursion would: a routing node
-    // that lost a child gives way to the other child, and every other node on
-    // the path takes its bound on the side it descended from that child.
-    Node<T>* top = this;
-    for (std::size_t i = path.size(); i-- > 0;) {
-        InnerNode* at = path[i].node;
-        const bool wentRight = path[i].wentRight;
-        Node<T>* child = wentRight ? at->right : at->left;
-        if (child == nullptr) {
-            Node<T>*& survivorSlot = wentRight ? at->left : at->right;
-            Node<T>* survivor = survivorSlot;
-            survivorSlot = nullptr;
-            delete at;
-            if (i == 0) {
-                top = survivor;
-            } else {
-                InnerNode* parent = path[i - 1].node;
-                (path[i - 1].wentRight ? parent->right : parent->left) = survivor;
-            }
-        } else if (wentRight) {
-            at->maxValue = child->rightMax();
-        } else {
-            at->minValue = child->leftMin();
-        }
+    // The leaf is gone. Its parent gives way to the leaf's sibling.
+    const Step parent = *--next;
+    Node<T>*& survivorSlot = parent.wentRight ? parent.node->left : parent.node->right;
+    Node<T>* survivor = survivorSlot;
+    survivorSlot = nullptr;
+    delete parent.node;
+    if (next == first) return survivor;
+    const Step& grandparent = next[-1];
+    (grandparent.wentRight ? grandparent.node->right : grandparent.node->left) = survivor;
+
+    // The removed value was the largest (or smallest) of exactly those
+    // subtrees the walk entered by a run of right (left) steps ending at the
+    // leaf; they take the survivor's bound. Every other bound stays.
+    const bool side = parent.wentRight;
+    const T& bound = side ? survivor->rightMax() : survivor->leftMin();
+    while (next != first && next[-1].wentRight == side) {
+        --next;
+        (side ? next->node->maxValue : next->node->minValue) = bound;
     }
-    return top;
+    return this;
 }
 
 }  // namespace orlo
