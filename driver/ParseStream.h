@@ -54,6 +54,8 @@ private:
     bool skipSpace();
     template <typename T>
     bool extractWithStream(T& value);
+    template <typename T, typename Fast>
+    bool extractWith(T& value, Fast readPlain);
     void compact();
 
     std::string text_;
