@@ -34,6 +34,7 @@ long MemorySource::read(char* into, std::size_t n) {
     }
     std::size_t count = std::min({n, piece_, data_.size() - served_});
     if (failAfter_ != kNever) count = std::min(count, failAfter_ - served_);
+    if (count == 0) return 0;  // an empty view may have no data pointer at all
     std::memcpy(into, data_.data() + served_, count);
     served_ += count;
     return static_cast<long>(count);

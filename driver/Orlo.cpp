@@ -8,7 +8,6 @@
 // when reading the command file or writing standard output failed part-way,
 // or memory ran out.
 #include <fcntl.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -17,19 +16,12 @@
 #include <new>
 #include <string>
 
+#include "CpuTime.h"
 #include "Format.h"
 #include "Interpreter.h"
 #include "Io.h"
 
 namespace {
-
-/// Processor time of the whole process in microseconds. Kept in 64 bits, so
-/// it does not wrap where clock_t is 32 bits wide.
-std::int64_t processorTime() {
-    timespec now{};
-    if (::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now) != 0) return 0;
-    return static_cast<std::int64_t>(now.tv_sec) * 1000000 + now.tv_nsec / 1000;
-}
 
 /// Writes a message to standard error; there is nowhere to report a failure.
 void writeError(const std::string& text) {
@@ -58,7 +50,7 @@ int printUsage(orlo::LineWriter& out) {
 
 void reportTime(std::int64_t start) {
     writeError("\n");
-    const std::int64_t end = processorTime();
+    const std::int64_t end = orlo::processorTime();
     std::string report = "Delka behu aplikace: \n\n";
     orlo::appendValue(report, (static_cast<double>(end) - static_cast<double>(start)) / 1000000.0);
     report += '\n';
@@ -102,7 +94,7 @@ int run(int argc, char** argv, std::int64_t start) {
 
 int main(int argc, char** argv) {
     // Taken first, so the report covers argument checks and file opening too.
-    const std::int64_t start = processorTime();
+    const std::int64_t start = orlo::processorTime();
     try {
         return run(argc, argv, start);
     } catch (const std::bad_alloc&) {

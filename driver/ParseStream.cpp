@@ -1,6 +1,7 @@
 // ParseStream: value extraction from the run's carried-over text.
 #include "ParseStream.h"
 
+#include <cfloat>
 #include <climits>
 #include <locale>
 
@@ -41,6 +42,14 @@ bool readPlainInt(const char*& p, const char* end, int& value) {
 // integer and the power of ten are both exact in a double, so one division
 // rounds exactly as strtod does.
 bool readPlainDouble(const char*& p, const char* end, double& value) {
+#if !defined(FLT_EVAL_METHOD) || FLT_EVAL_METHOD != 0
+    // Where arithmetic runs in wider registers (x87), the division would be
+    // rounded twice; leave every number to the stream there.
+    (void)p;
+    (void)end;
+    (void)value;
+    return false;
+#endif
     static constexpr double kPowers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6, 1e7,
                                          1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
     const char* q = p;

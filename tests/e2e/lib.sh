@@ -5,6 +5,11 @@ e2e=$2
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
+# Runs Orlo, under $ORLO_WRAPPER (valgrind, say) when that is set.
+orlo_run() {
+  ${ORLO_WRAPPER:-} "$orlo" "$@"
+}
+
 fail() {
   echo "FAIL: $*"
   exit 1
@@ -16,7 +21,7 @@ usage_text=${usage_text%_}
 # expect_usage ARGS...: Orlo prints the usage text and exits with 255.
 expect_usage() {
   local out status
-  out=$("$orlo" "$@"; echo "_status=$?")
+  out=$(orlo_run "$@"; echo "_status=$?")
   status=${out##*_status=}
   out=${out%_status=*}
   [ "$out" = "$usage_text" ] || fail "usage text expected for '$*', got: $out"

@@ -22,7 +22,7 @@ args=()
 
 actual=$(mktemp)
 trap 'rm -f "$actual"' EXIT
-"$orlo" "$cmd" "${args[@]}" > "$actual" 2>/dev/null
+${ORLO_WRAPPER:-} "$orlo" "$cmd" "${args[@]}" > "$actual" 2>/dev/null
 status=$?
 
 fail=0

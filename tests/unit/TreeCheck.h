@@ -1,4 +1,4 @@
-// Test helpers for the search tree: an invariant checker, a printable form of
+// Test helpers for the search tree: the invariant checker as an assertion, a printable form of
 // a tree's exact shape, and a plain recursive model of the tree's algorithms
 // written straight from their description, against which the iterative
 // implementation is compared shape for shape.
@@ -13,63 +13,17 @@
 #include <utility>
 #include <vector>
 
+#include "TreeInvariants.h"
 #include "bstset/BSTSET.h"
 
 namespace orlo::testing {
 
-/// Checks every invariant of the tree under root: routing nodes have two
-/// children and cache exactly their subtree's smallest and largest value,
-/// leaves hold multiplicities of at least 1, and the leaves read left to
-/// right are strictly ascending (so left values are below right values and
-/// no two leaves are equal). Walks without recursion, so tall trees are fine.
+/// The tree's invariants as a test assertion.
 template <typename T>
 ::testing::AssertionResult treeIsSound(Node<T>* root) {
-    if (root == nullptr) return ::testing::AssertionSuccess();
-    std::vector<LeafNode<T>*> leaves;
-    std::unordered_map<Node<T>*, std::pair<std::size_t, std::size_t>> span;  // first, last leaf
-    std::vector<std::pair<Node<T>*, bool>> stack{{root, false}};
-    while (!stack.empty()) {
-        auto [node, childrenDone] = stack.back();
-        stack.pop_back();
-        if (node->getType() == 1) {
-            auto* leaf = static_cast<LeafNode<T>*>(node);
-            if (leaf->multiplicity < 1) {
-                return ::testing::AssertionFailure() << "leaf with multiplicity " << leaf->multiplicity;
-            }
-            if (node->getLeft() != nullptr || node->getRight() != nullptr) {
-                return ::testing::AssertionFailure() << "leaf with a child";
-            }
-            span[node] = {leaves.size(), leaves.size()};
-            leaves.push_back(leaf);
-            continue;
-        }
-        if (node->getType() != 0) return ::testing::AssertionFailure() << "node of type " << node->getType();
-        auto* inner = static_cast<InnerNode<T>*>(node);
-        if (inner->left == nullptr || inner->right == nullptr) {
-            return ::testing::AssertionFailure() << "routing node with a missing child";
-        }
-        if (!childrenDone) {
-            stack.push_back({node, true});
-            stack.push_back({inner->right, false});
-            stack.push_back({inner->left, false});
-            continue;
-        }
-        const std::size_t first = span[inner->left].first;
-        const std::size_t last = span[inner->right].second;
-        span[node] = {first, last};
-        if (!(inner->minValue == leaves[first]->value) || !(inner->maxValue == leaves[last]->value)) {
-            return ::testing::AssertionFailure() << "routing node caches [" << inner->minValue << ", "
-                                                 << inner->maxValue << "] over values from "
-                                                 << leaves[first]->value << " to " << leaves[last]->value;
-        }
-    }
-    for (std::size_t i = 1; i < leaves.size(); ++i) {
-        if (!(leaves[i - 1]->value < leaves[i]->value)) {
-            return ::testing::AssertionFailure() << "leaves out of order: " << leaves[i - 1]->value
-                                                 << " before " << leaves[i]->value;
-        }
-    }
-    return ::testing::AssertionSuccess();
+    const std::string problem = treeProblem(root);
+    if (problem.empty()) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << problem;
 }
 
 /// The exact shape of a tree: pre-order, leaves as value*multiplicity and

@@ -12,6 +12,6 @@ expect_usage "$work/dir.cmd"
 expect_usage "$work/dir.cmd" --time-measure
 # An empty file is no error: nothing runs, status 0.
 : > "$work/empty.cmd"
-out=$("$orlo" "$work/empty.cmd") || fail "empty file: status $?"
+out=$(orlo_run "$work/empty.cmd") || fail "empty file: status $?"
 [ -z "$out" ] || fail "empty file printed: $out"
 echo ok

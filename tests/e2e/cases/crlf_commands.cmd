@@ -1,0 +1,4 @@
+INT
+ADD 5
+ADD 6
+DEL 5

@@ -1,0 +1,3 @@
+DOUBLE
+ADD 0x1A
+ADD 5

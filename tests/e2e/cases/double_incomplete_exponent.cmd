@@ -1,0 +1,5 @@
+DOUBLE
+ADD 1e
+ADD 2
+ADD 3e+
+ADD 4

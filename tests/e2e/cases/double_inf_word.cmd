@@ -1,0 +1,3 @@
+DOUBLE
+ADD inf
+ADD 1

@@ -1,0 +1,5 @@
+DOUBLE
+ADD nan
+ADD 1
+ADD nan
+DEL nan

@@ -1,0 +1,7 @@
+DOUBLE
+ADD .5
+ADD 5.
+ADD -.25
+ADD +3
+ADD 007
+ADD -0.0

@@ -1,0 +1,7 @@
+STRING
+ADD z
+ADD Ã©
+ADD Z
+ADD ~
+ADD ÿ
+ADD €

@@ -1,0 +1,3 @@
+INT
+ADD 0x1A
+ADD 5

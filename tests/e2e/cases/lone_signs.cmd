@@ -1,0 +1,7 @@
+INT
+ADD -
+ADD 5
+ADD +
+ADD 6
+ADD +-7
+ADD 8

@@ -1,0 +1,92 @@
+// The search tree's invariants, checked without recursion: used by the unit
+// tests after every change and by the fuzz target after every run.
+#pragma once
+
+#include <ostream>
+#include <sstream>
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "bstset/BSTSET.h"
+
+namespace orlo::testing {
+
+template <typename... Parts>
+std::string text(const Parts&... parts) {
+    std::ostringstream out;
+    (out << ... << parts);
+    return out.str();
+}
+
+/// What is wrong with the tree under root, or nothing. Routing nodes must
+/// have two children and cache exactly their subtree's smallest and largest
+/// value, leaves must hold multiplicities of at least 1, and the leaves read
+/// left to right must be strictly ascending (so left values are below right
+/// values and no two leaves are equal). Walks without recursion, so tall
+/// trees are fine.
+template <typename T>
+std::string treeProblem(Node<T>* root) {
+    if (root == nullptr) return std::string();
+    std::vector<LeafNode<T>*> leaves;
+    std::unordered_map<Node<T>*, std::pair<std::size_t, std::size_t>> span;  // first, last leaf
+    std::vector<std::pair<Node<T>*, bool>> stack{{root, false}};
+    while (!stack.empty()) {
+        auto [node, childrenDone] = stack.back();
+        stack.pop_back();
+        if (node->getType() == 1) {
+            auto* leaf = static_cast<LeafNode<T>*>(node);
+            if (leaf->multiplicity < 1) {
+                return text("leaf with multiplicity ", leaf->multiplicity);
+            }
+            if (node->getLeft() != nullptr || node->getRight() != nullptr) {
+                return text("leaf with a child");
+            }
+            span[node] = {leaves.size(), leaves.size()};
+            leaves.push_back(leaf);
+            continue;
+        }
+        if (node->getType() != 0) return text("node of type ", node->getType());
+        auto* inner = static_cast<InnerNode<T>*>(node);
+        if (inner->left == nullptr || inner->right == nullptr) {
+            return text("routing node with a missing child");
+        }
+        if (!childrenDone) {
+            stack.push_back({node, true});
+            stack.push_back({inner->right, false});
+            stack.push_back({inner->left, false});
+            continue;
+        }
+        const std::size_t first = span[inner->left].first;
+        const std::size_t last = span[inner->right].second;
+        span[node] = {first, last};
+        if (!(inner->minValue == leaves[first]->value) || !(inner->maxValue == leaves[last]->value)) {
+            return text("routing node caches [", inner->minValue, ", ", inner->maxValue, "] over values from ", leaves[first]->value, " to ", leaves[last]->value);
+        }
+    }
+    for (std::size_t i = 1; i < leaves.size(); ++i) {
+        if (!(leaves[i - 1]->value < leaves[i]->value)) {
+            return text("leaves out of order: ", leaves[i - 1]->value, " before ", leaves[i]->value);
+        }
+    }
+    return std::string();
+}
+
+/// Returns what is wrong with the listing of set, or nothing: each distinct
+/// value must come exactly once, in strictly ascending order.
+template <typename T>
+std::string listingProblem(BSTSET<T>& set) {
+    bool first = true;
+    T previous{};
+    for (auto it = set.begin(); it != set.end(); it++) {
+        if (!first && !(previous < *it)) {
+            return text("listing not ascending: ", previous, " then ", *it);
+        }
+        previous = *it;
+        first = false;
+    }
+    return std::string();
+}
+
+}  // namespace orlo::testing
