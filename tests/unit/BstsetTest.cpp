@@ -72,6 +72,29 @@ TEST(WorkedShapes, ValueBetweenTheSubtreesGoesLeft) {
     EXPECT_EQ(shapeOf(set.getRoot()), "[1,20]([1,5](1*1 5*1 )[10,20](10*1 20*1 ))");
 }
 
+TEST(InvariantChecker, NoticesEachKindOfDamage) {
+    // The checker is what every randomized test leans on; it must not pass
+    // a broken tree.
+    BSTSET<int> set;
+    for (int v : {5, 1, 9, 7}) set << v;
+    ASSERT_TRUE(treeIsSound(set.getRoot()));
+    InnerNode<int>* root = rootAsInner(set);
+    auto* lowest = static_cast<LeafNode<int>*>(root->left);
+
+    root->maxValue = 8;  // a stale cached bound
+    EXPECT_FALSE(treeIsSound(set.getRoot()));
+    root->maxValue = 9;
+    lowest->multiplicity = 0;
+    EXPECT_FALSE(treeIsSound(set.getRoot()));
+    lowest->multiplicity = 1;
+    lowest->value = 6;  // out of order, though within the cached bounds below
+    root->minValue = 6;
+    EXPECT_FALSE(treeIsSound(set.getRoot()));
+    lowest->value = 1;
+    root->minValue = 1;
+    EXPECT_TRUE(treeIsSound(set.getRoot()));
+}
+
 TEST(LeafNodeOperations, RepeatAndRemoveKeepTheSameNode) {
     int five = 5;
     auto* leaf = new LeafNode<int>(five);

@@ -3,6 +3,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <iterator>
+#include <random>
+#include <set>
+#include <type_traits>
 
 #include <string>
 #include <vector>
@@ -64,6 +68,54 @@ TEST(Iterator, WalksRightChainsAndLeftChains) {
     std::vector<int> zigzagValues = walk(zigzag);
     EXPECT_TRUE(std::is_sorted(zigzagValues.begin(), zigzagValues.end()));
     EXPECT_EQ(zigzagValues.size(), 50u);
+}
+
+// The iterator as the standard algorithms see it.
+static_assert(std::is_same_v<std::iterator_traits<BSTSET<int>::iterator>::iterator_category,
+                             std::forward_iterator_tag>);
+static_assert(std::is_same_v<std::iterator_traits<BSTSET<int>::iterator>::value_type, int>);
+static_assert(std::is_same_v<std::iterator_traits<BSTSET<std::string>::iterator>::reference, std::string&>);
+
+TEST(IteratorAsStandardIterator, AlgorithmsAndRangeForMatchStdMultiset) {
+    std::mt19937 rng(3);
+    BSTSET<int> set;
+    std::multiset<int> reference;
+    for (int round = 0; round < 2000; ++round) {
+        int v = static_cast<int>(rng() % 300);
+        if (rng() % 3 != 0) {
+            set << v;
+            reference.insert(v);
+        } else {
+            set >> v;
+            if (auto it = reference.find(v); it != reference.end()) reference.erase(it);
+        }
+        if (round % 50 != 0) continue;
+        const std::set<int> distinct(reference.begin(), reference.end());
+        std::vector<int> walked;
+        for (int& value : set) walked.push_back(value);
+        ASSERT_EQ(walked, std::vector<int>(distinct.begin(), distinct.end()));
+        ASSERT_EQ(std::distance(set.begin(), set.end()), static_cast<std::ptrdiff_t>(distinct.size()));
+        ASSERT_TRUE(std::is_sorted(set.begin(), set.end()));
+        for (int probe : {v, v + 1, -1}) {
+            ASSERT_EQ(std::find(set.begin(), set.end(), probe) != set.end(), distinct.count(probe) == 1) << probe;
+        }
+    }
+}
+
+TEST(IteratorAsStandardIterator, ConstIteratorsCompare) {
+    BSTSET<int> set;
+    for (int v : {2, 1, 3}) set << v;
+    const BSTSET<int>::iterator first = set.begin();
+    const BSTSET<int>::iterator end = set.end();
+    BSTSET<int>::iterator second = first;
+    ++second;
+    EXPECT_TRUE(first != end);
+    EXPECT_FALSE(first == second);
+    EXPECT_TRUE(first == set.begin());
+    EXPECT_EQ(*first, 1);
+    EXPECT_EQ(*second, 2);
+    const BSTSET<int>::iterator past = ++(++second);
+    EXPECT_TRUE(past == end);
 }
 
 TEST(IteratorDeathTest, ReadingTheEndPrintsSakraAndExitsWithOne) {

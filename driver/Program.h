@@ -1,0 +1,25 @@
+// The program around the command interpreter, shared by Orlo and orlo-dot:
+// argument checks, opening and reading the command file, error messages, the
+// time report and the exit status.
+//
+//   NAME commandFile [--time-measure]
+//
+// Exit status: 0 after a run (or a file whose type line names no type), 255
+// (-1 from main) for a command line or command file that cannot be used, 1
+// when reading the command file or writing standard output failed part-way,
+// or memory ran out.
+#pragma once
+
+#include "Interpreter.h"
+#include "Io.h"
+
+namespace orlo {
+
+/// What the program does with a command file: reads the type line and runs
+/// the rest, writing to `out`.
+using FileRunner = FileRun (*)(LineReader& file, LineWriter& out);
+
+/// The whole program: `name` appears in the usage text and in messages.
+int runProgram(int argc, char** argv, const char* name, FileRunner runner);
+
+}  // namespace orlo
