@@ -58,18 +58,13 @@ template <typename T>
 class InnerNode;
 
 template <typename T>
-class LeafNode final : public Node<T> {
+class LeafNode final : public Node<T>, public Pooled<LeafNode<T>> {
 public:
     /// Occurrences of value; at least 1 while the leaf exists.
     int multiplicity;
     T value;
 
     explicit LeafNode(const T& v) : multiplicity(1), value(v) {}
-
-    static void* operator new(std::size_t size) { return pool().allocate(size); }
-    static void operator delete(void* p) noexcept { pool().release(p); }
-    /// Makes sure the next allocation of a leaf cannot fail.
-    static void reserve() { pool().reserve(); }
 
     int getType() override { return 1; }
     T& leftMin() override { return value; }
@@ -81,16 +76,10 @@ public:
 
     Node<T>* add(T& v, Outcome* outcome = nullptr) override;
     Node<T>* del(T& v, Outcome* outcome = nullptr) override;
-
-private:
-    static NodePool& pool() {
-        static NodePool instance(sizeof(LeafNode), alignof(LeafNode));
-        return instance;
-    }
 };
 
 template <typename T>
-class InnerNode final : public Node<T> {
+class InnerNode final : public Node<T>, public Pooled<InnerNode<T>> {
 public:
     T maxValue;  // the largest value of the subtree
     T minValue;  // the smallest value of the subtree
@@ -108,11 +97,6 @@ public:
         destroy(right);
         destroy(left);
     }
-
-    static void* operator new(std::size_t size) { return pool().allocate(size); }
-    static void operator delete(void* p) noexcept { pool().release(p); }
-    /// Makes sure the next allocation of a routing node cannot fail.
-    static void reserve() { pool().reserve(); }
 
     /// Destroys a whole subtree in constant stack space. Right rotations turn
     /// the subtree into a chain whose left children are leaves, which is then
@@ -172,11 +156,6 @@ public:
     Node<T>* del(T& v, Outcome* outcome = nullptr) override;
 
 private:
-    static NodePool& pool() {
-        static NodePool instance(sizeof(InnerNode), alignof(InnerNode));
-        return instance;
-    }
-
     /// One step of a removal's descent: the routing node and the side taken.
     struct Step {
         InnerNode* node;
@@ -315,13 +294,12 @@ Node<T>* InnerNode<T>::del(T& v, Outcome* outcome) {
             n = static_cast<InnerNode*>(child);
             continue;
         }
-        Node<T>* kept = child->del(v, outcome);
-        if (kept != nullptr) {
+        child = child->del(v, outcome);
+        if (child != nullptr) {
             // One occurrence fewer, or none to remove: no bound moves.
             if (outcome != nullptr && outcome->depth != -1) outcome->depth += static_cast<int>(next - first);
             return this;
         }
-        child = nullptr;
         break;
     }
 

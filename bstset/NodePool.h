@@ -127,4 +127,21 @@ private:
     std::size_t nextChunkBlocks_ = kFirstChunkBlocks;
 };
 
+/// Gives a node class a pool of its own:
+///   class LeafNode final : public Node<T>, public Pooled<LeafNode<T>> { ... };
+template <typename Derived>
+class Pooled {
+public:
+    static void* operator new(std::size_t size) { return pool().allocate(size); }
+    static void operator delete(void* p) noexcept { pool().release(p); }
+    /// Makes sure the next allocation of a node of this class cannot fail.
+    static void reserve() { pool().reserve(); }
+
+private:
+    static NodePool& pool() {
+        static NodePool instance(sizeof(Derived), alignof(Derived));
+        return instance;
+    }
+};
+
 }  // namespace orlo

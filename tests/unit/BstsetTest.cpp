@@ -18,7 +18,7 @@
 namespace orlo {
 namespace {
 
-using testing::RecursiveModel;
+using testing::Mirrored;
 using testing::shapeOf;
 using testing::treeIsSound;
 
@@ -35,6 +35,10 @@ InnerNode<T>* rootAsInner(BSTSET<T>& set) {
     EXPECT_EQ(set.getRoot()->getType(), 0);
     return static_cast<InnerNode<T>*>(set.getRoot());
 }
+
+// The allocator base adds nothing to a node.
+static_assert(sizeof(LeafNode<int>) == sizeof(void*) + 2 * sizeof(int));
+static_assert(sizeof(InnerNode<int>) == 3 * sizeof(void*) + 2 * sizeof(int));
 
 TEST(WorkedShapes, SecondValueTurnsTheLeafIntoARoutingNode) {
     BSTSET<int> set;
@@ -226,31 +230,14 @@ protected:
 TEST_P(AgainstReference, EveryStepMatches) {
     for (unsigned seed = 1; seed <= 5; ++seed) {
         std::mt19937 rng(seed);
-        BSTSET<int> set;
-        std::multiset<int> reference;
-        RecursiveModel<int> model;
+        Mirrored<int> trees;
         for (const Op& op : workload(GetParam(), rng)) {
-            int v = op.value;
-            if (op.add) {
-                set << v;
-                reference.insert(v);
-                model.add(v);
-            } else {
-                set >> v;
-                if (auto it = reference.find(v); it != reference.end()) reference.erase(it);
-                model.del(v);
-            }
-            ASSERT_TRUE(treeIsSound(set.getRoot())) << (op.add ? "after ADD " : "after DEL ") << v;
-            ASSERT_EQ(shapeOf(set.getRoot()), model.shape()) << (op.add ? "after ADD " : "after DEL ") << v;
-            ASSERT_EQ(set[v], model.depth(v));
-            ASSERT_EQ(set(v), static_cast<int>(reference.count(v)));
+            trees.apply(op.add, op.value);
+            ASSERT_TRUE(trees.agreeAbout(op.value)) << (op.add ? "after ADD " : "after DEL ") << op.value;
             // A value other than the one just changed answers by walking.
-            int probe = v + 1;
-            ASSERT_EQ(set(probe), static_cast<int>(reference.count(probe)));
-            ASSERT_EQ(set[probe], model.depth(probe));
+            ASSERT_TRUE(trees.agreeAbout(op.value + 1));
         }
-        const std::set<int> distinct(reference.begin(), reference.end());
-        EXPECT_EQ(listing(set), std::vector<int>(distinct.begin(), distinct.end()));
+        EXPECT_EQ(listing(trees.set), trees.distinct());
     }
 }
 
@@ -260,26 +247,14 @@ INSTANTIATE_TEST_SUITE_P(Inputs, AgainstReference, ::testing::Values("sorted", "
 TEST(AgainstReferenceStrings, RandomWordsMatch) {
     std::mt19937 rng(7);
     std::uniform_int_distribution<int> length(0, 4), letter('A', 'c');
-    BSTSET<std::string> set;
-    std::multiset<std::string> reference;
-    RecursiveModel<std::string> model;
+    Mirrored<std::string> trees;
     for (int i = 0; i < 1500; ++i) {
         std::string v;
         for (int k = length(rng); k > 0; --k) v.push_back(static_cast<char>(letter(rng)));
-        if (rng() % 3 != 0) {
-            set << v;
-            reference.insert(v);
-            model.add(v);
-        } else {
-            set >> v;
-            if (auto it = reference.find(v); it != reference.end()) reference.erase(it);
-            model.del(v);
-        }
-        ASSERT_TRUE(treeIsSound(set.getRoot()));
-        ASSERT_EQ(shapeOf(set.getRoot()), model.shape());
-        ASSERT_EQ(set[v], model.depth(v));
-        ASSERT_EQ(set(v), static_cast<int>(reference.count(v)));
+        trees.apply(rng() % 3 != 0, v);
+        ASSERT_TRUE(trees.agreeAbout(v));
     }
+    EXPECT_EQ(listing(trees.set), trees.distinct());
 }
 
 // Runs body on a thread whose whole stack is 64 KiB.

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "TreeCheck.h"
 #include "bstset/BSTSET.h"
 
 namespace orlo {
@@ -78,26 +79,21 @@ static_assert(std::is_same_v<std::iterator_traits<BSTSET<std::string>::iterator>
 
 TEST(IteratorAsStandardIterator, AlgorithmsAndRangeForMatchStdMultiset) {
     std::mt19937 rng(3);
-    BSTSET<int> set;
-    std::multiset<int> reference;
+    testing::Mirrored<int> trees;
+    BSTSET<int>& set = trees.set;
     for (int round = 0; round < 2000; ++round) {
-        int v = static_cast<int>(rng() % 300);
-        if (rng() % 3 != 0) {
-            set << v;
-            reference.insert(v);
-        } else {
-            set >> v;
-            if (auto it = reference.find(v); it != reference.end()) reference.erase(it);
-        }
+        const int v = static_cast<int>(rng() % 300);
+        trees.apply(rng() % 3 != 0, v);
         if (round % 50 != 0) continue;
-        const std::set<int> distinct(reference.begin(), reference.end());
+        const std::vector<int> distinct = trees.distinct();
         std::vector<int> walked;
         for (int& value : set) walked.push_back(value);
-        ASSERT_EQ(walked, std::vector<int>(distinct.begin(), distinct.end()));
+        ASSERT_EQ(walked, distinct);
         ASSERT_EQ(std::distance(set.begin(), set.end()), static_cast<std::ptrdiff_t>(distinct.size()));
         ASSERT_TRUE(std::is_sorted(set.begin(), set.end()));
         for (int probe : {v, v + 1, -1}) {
-            ASSERT_EQ(std::find(set.begin(), set.end(), probe) != set.end(), distinct.count(probe) == 1) << probe;
+            const bool held = std::binary_search(distinct.begin(), distinct.end(), probe);
+            ASSERT_EQ(std::find(set.begin(), set.end(), probe) != set.end(), held) << probe;
         }
     }
 }

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <set>
 #include <sstream>
 #include <string>
 #include <unordered_map>
@@ -162,6 +163,48 @@ private:
     }
 
     P root_;
+};
+
+/// A BSTSET, a std::multiset and the recursive model driven through the
+/// same operations, and compared after each.
+template <typename T>
+struct Mirrored {
+    BSTSET<T> set;
+    std::multiset<T> reference;
+    RecursiveModel<T> model;
+
+    void apply(bool add, T v) {
+        if (add) {
+            set << v;
+            reference.insert(v);
+            model.add(v);
+        } else {
+            set >> v;
+            if (auto it = reference.find(v); it != reference.end()) reference.erase(it);
+            model.del(v);
+        }
+    }
+
+    /// The tree is sound and has the model's exact shape, and the queries
+    /// about v agree with the model and the multiset.
+    ::testing::AssertionResult agreeAbout(T v) {
+        if (auto sound = treeIsSound(set.getRoot()); !sound) return sound;
+        if (shapeOf(set.getRoot()) != model.shape()) {
+            return ::testing::AssertionFailure() << "shape " << shapeOf(set.getRoot()) << ", model " << model.shape();
+        }
+        if (set[v] != model.depth(v) || set(v) != static_cast<int>(reference.count(v))) {
+            return ::testing::AssertionFailure() << "queries about " << v << ": depth " << set[v] << " (model "
+                                                 << model.depth(v) << "), count " << set(v) << " (multiset "
+                                                 << reference.count(v) << ")";
+        }
+        return ::testing::AssertionSuccess();
+    }
+
+    /// The distinct values of the multiset, ascending.
+    std::vector<T> distinct() const {
+        const std::set<T> values(reference.begin(), reference.end());
+        return std::vector<T>(values.begin(), values.end());
+    }
 };
 
 }  // namespace orlo::testing
