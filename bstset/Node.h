@@ -35,7 +35,6 @@ public:
     Node() = default;
     Node(const Node&) = delete;
     Node& operator=(const Node&) = delete;
-    virtual ~Node() {}
 
     /// 1 for a leaf, 0 for a routing node.
     virtual int getType() = 0;
@@ -52,6 +51,7 @@ public:
     virtual int depth(T& v) = 0;
     virtual Node* getLeft() = 0;
     virtual Node* getRight() = 0;
+    virtual ~Node() {}
 };
 
 template <typename T>

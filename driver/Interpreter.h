@@ -85,6 +85,8 @@ void runCommands(LineReader& file, LineWriter& out, BSTSET<T>& set) {
 template <typename T>
 void printListing(BSTSET<T>& set, LineWriter& out) {
     std::string shown;
+    // The multiset's own walk: begin(), != end(), *, and postfix ++.
+    // cppcheck-suppress postfixOperator
     for (typename BSTSET<T>::iterator it = set.begin(); it != set.end(); it++) {
         shown.clear();
         appendValue(shown, *it);
