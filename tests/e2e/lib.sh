@@ -1,4 +1,4 @@
-# Helpers shared by the special end-to-end scripts: each script gets the Orlo
+# Helpers shared by the end-to-end scripts in scripts/: each script gets the Orlo
 # binary as $1 and the e2e folder as $2, and fails with a message.
 orlo=$1
 e2e=$2

@@ -1,6 +1,6 @@
 // The parsing stream and the value formatting take shortcuts for plain
 // numbers; these tests hold them to the standard streams on adversarial
-// input. The yardstick for parsing is the plain design: one std::stringstream
+// input. The yardstick for parsing is the plain approach: one std::stringstream
 // for the whole run, text appended, flags cleared, `>>` per line.
 #include <gtest/gtest.h>
 
