@@ -2,21 +2,58 @@
 #include "Format.h"
 
 #include <cstdio>
+#include <cstring>
 
 namespace orlo {
 
-void appendValue(std::string& out, int value) {
-    char digits[16];
-    char* end = digits + sizeof digits;
-    char* p = end;
+namespace {
+
+// "00" to "99": two digits per division.
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+unsigned decimalDigits(unsigned n) {
+    // kPowers[0] is 0 so that 0 has one digit too.
+    static constexpr unsigned kPowers[] = {0,      10,      100,      1000,      10000,
+                                           100000, 1000000, 10000000, 100000000, 1000000000};
+#if defined(__GNUC__)
+    // log10 from the bit length (1233/4096 ~ log10 2), then one correction.
+    const unsigned estimate = static_cast<unsigned>((32 - __builtin_clz(n | 1)) * 1233) >> 12;
+    return estimate + (n >= kPowers[estimate] ? 1 : 0);
+#else
+    unsigned digits = 1;
+    while (digits < 10 && n >= kPowers[digits]) ++digits;
+    return digits;
+#endif
+}
+
+}  // namespace
+
+char* formatInt(char* at, int value) {
     // Work on the magnitude as unsigned so the most negative int has one.
     unsigned magnitude = value < 0 ? 0u - static_cast<unsigned>(value) : static_cast<unsigned>(value);
-    do {
-        *--p = static_cast<char>('0' + magnitude % 10);
-        magnitude /= 10;
-    } while (magnitude != 0);
-    if (value < 0) *--p = '-';
-    out.append(p, static_cast<std::size_t>(end - p));
+    if (value < 0) *at++ = '-';
+    char* const end = at + decimalDigits(magnitude);
+    char* p = end;
+    while (magnitude >= 100) {
+        const unsigned pair = magnitude % 100;
+        magnitude /= 100;
+        p -= 2;
+        std::memcpy(p, kDigitPairs + 2 * pair, 2);
+    }
+    if (magnitude >= 10) {
+        std::memcpy(p - 2, kDigitPairs + 2 * magnitude, 2);
+    } else {
+        p[-1] = static_cast<char>('0' + magnitude);
+    }
+    return end;
+}
+
+void appendValue(std::string& out, int value) {
+    char text[kIntChars];
+    out.append(text, static_cast<std::size_t>(formatInt(text, value) - text));
 }
 
 void appendValue(std::string& out, double value) {

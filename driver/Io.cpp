@@ -8,7 +8,6 @@
 #include <cerrno>
 #include <cstring>
 
-#include "Format.h"
 
 namespace orlo {
 
@@ -105,7 +104,5 @@ void FdSink::writeLine(const char* data, std::size_t size) {
         }
     }
 }
-
-void LineWriter::append(int number) { appendValue(line_, number); }
 
 }  // namespace orlo

@@ -7,10 +7,13 @@
 #pragma once
 
 #include <cstddef>
+#include <cstring>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "Format.h"
 
 namespace orlo {
 
@@ -125,25 +128,34 @@ public:
     void writeLine(const char*, std::size_t) override {}
 };
 
-/// Assembles lines from pieces and hands each to a sink whole.
+/// Assembles lines from pieces (text and ints) and hands each to a sink
+/// whole. The pieces are copied straight into one buffer that only grows.
 class LineWriter {
 public:
     explicit LineWriter(LineSink& sink) : sink_(sink) {}
 
     template <typename... Parts>
     void line(const Parts&... parts) {
-        line_.clear();
-        (append(parts), ...);
-        line_.push_back('\n');
-        sink_.writeLine(line_.data(), line_.size());
+        const std::size_t most = (bound(parts) + ... + 1);
+        if (most > buffer_.size()) buffer_.resize(most);
+        char* const start = buffer_.data();
+        char* end = start;
+        ((end = put(end, parts)), ...);
+        *end++ = '\n';
+        sink_.writeLine(start, static_cast<std::size_t>(end - start));
     }
 
 private:
-    void append(std::string_view text) { line_.append(text); }
-    void append(int number);
+    static std::size_t bound(std::string_view text) { return text.size(); }
+    static std::size_t bound(int) { return kIntChars; }
+    static char* put(char* at, std::string_view text) {
+        if (!text.empty()) std::memcpy(at, text.data(), text.size());
+        return at + text.size();
+    }
+    static char* put(char* at, int number) { return formatInt(at, number); }
 
     LineSink& sink_;
-    std::string line_;
+    std::vector<char> buffer_ = std::vector<char>(256);
 };
 
 }  // namespace orlo

@@ -27,8 +27,11 @@ bool readPlainInt(const char*& p, const char* end, int& value) {
     const bool negative = *q == '-';
     if (*q == '-' || *q == '+') ++q;
     const char* digits = q;
+    const char* const stop = end - q > 10 ? q + 10 : end;
     long long magnitude = 0;
-    while (q < end && isDigit(*q) && q - digits < 10) magnitude = magnitude * 10 + (*q++ - '0');
+    for (unsigned digit; q < stop && (digit = static_cast<unsigned char>(*q) - unsigned{'0'}) < 10; ++q) {
+        magnitude = magnitude * 10 + digit;
+    }
     // An eleventh digit, like any other character but white space, is not plain.
     if (q == digits || (q < end && !isSpace(*q))) return false;
     const long long signedValue = negative ? -magnitude : magnitude;
