@@ -29,9 +29,7 @@ bool readPlainInt(const char*& p, const char* end, int& value) {
     const char* digits = q;
     const char* const stop = end - q > 10 ? q + 10 : end;
     long long magnitude = 0;
-    for (unsigned digit; q < stop && (digit = static_cast<unsigned char>(*q) - unsigned{'0'}) < 10; ++q) {
-        magnitude = magnitude * 10 + digit;
-    }
+    for (; q < stop && isDigit(*q); ++q) magnitude = magnitude * 10 + (*q - '0');
     // An eleventh digit, like any other character but white space, is not plain.
     if (q == digits || (q < end && !isSpace(*q))) return false;
     const long long signedValue = negative ? -magnitude : magnitude;
@@ -44,15 +42,8 @@ bool readPlainInt(const char*& p, const char* end, int& value) {
 // [+-]?([0-9]+(\.[0-9]*)?|\.[0-9]+) with at most 15 digits: the digits as an
 // integer and the power of ten are both exact in a double, so one division
 // rounds exactly as strtod does.
+#if defined(FLT_EVAL_METHOD) && FLT_EVAL_METHOD == 0
 bool readPlainDouble(const char*& p, const char* end, double& value) {
-#if !defined(FLT_EVAL_METHOD) || FLT_EVAL_METHOD != 0
-    // Where arithmetic runs in wider registers (x87), the division would be
-    // rounded twice; leave every number to the stream there.
-    (void)p;
-    (void)end;
-    (void)value;
-    return false;
-#endif
     static constexpr double kPowers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6, 1e7,
                                          1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
     const char* q = p;
@@ -78,6 +69,11 @@ bool readPlainDouble(const char*& p, const char* end, double& value) {
     p = q;
     return true;
 }
+#else
+// Where arithmetic runs in wider registers (x87), the division would be
+// rounded twice: every number is left to the stream there.
+bool readPlainDouble(const char*&, const char*, double&) { return false; }
+#endif
 
 }  // namespace
 
