@@ -275,11 +275,13 @@ Node<T>* InnerNode<T>::del(T& v, Outcome* outcome) {
             wentRight = true;  // the largest value lives on the right
         } else if (!(v > n->minValue)) {
             wentRight = false;  // the smallest on the left
-        } else if (v > n->left->rightMax()) {
-            if (v < n->right->leftMin()) return this;  // between the subtrees: absent
-            wentRight = true;
         } else {
-            wentRight = false;
+            // Routed as an insertion would be, by the right subtree's smallest
+            // value, so only one child is read. A value between the two
+            // subtrees is absent either way: it now ends at a leaf that does
+            // not hold it, and nothing changes.
+            prefetch(n->left);
+            wentRight = !(v < n->right->leftMin());
         }
         if (next == limit) {
             const std::size_t used = path.size();
