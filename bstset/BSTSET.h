@@ -111,7 +111,10 @@ public:
     BSTSET() : root(nullptr) {}
     BSTSET(const BSTSET&) = delete;
     BSTSET& operator=(const BSTSET&) = delete;
-    BSTSET(BSTSET&& other) noexcept : root(std::exchange(other.root, nullptr)), last(std::move(other.last)) {
+    BSTSET(BSTSET&& other) noexcept
+        : root(std::exchange(other.root, nullptr)),
+          last(std::move(other.last)),
+          unordered(std::exchange(other.unordered, false)) {
         other.last.known = false;
     }
     BSTSET& operator=(BSTSET&& other) noexcept {
@@ -119,6 +122,7 @@ public:
             InnerNode<T>::destroy(root);
             root = std::exchange(other.root, nullptr);
             last = std::move(other.last);
+            unordered = std::exchange(other.unordered, false);
             other.last.known = false;
         }
         return *this;
@@ -135,7 +139,7 @@ public:
         Outcome outcome;
         if (root == nullptr) {
             root = new LeafNode<T>(v);
-            outcome = {root->depth(v), root->count(v)};
+            outcome = InnerNode<T>::locate(root, v);
         } else {
             root = root->add(v, &outcome);
         }
@@ -200,7 +204,7 @@ private:
     }
 
     Outcome locate(T& v) {
-        const Outcome outcome{root->depth(v), root->count(v)};
+        const Outcome outcome = InnerNode<T>::locate(root, v);
         remember(v, outcome);
         return outcome;
     }

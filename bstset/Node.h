@@ -129,28 +129,33 @@ public:
     Node<T>* getLeft() override { return left; }
     Node<T>* getRight() override { return right; }
 
-    // Routing: a value smaller than the right subtree's smallest goes left,
-    // anything else goes right.
-    int count(T& v) override {
-        Node<T>* n = this;
-        while (n->getType() == 0) {
-            auto* in = static_cast<InnerNode*>(n);
-            n = v < in->right->leftMin() ? in->left : in->right;
-        }
-        return static_cast<LeafNode<T>*>(n)->count(v);
-    }
-
-    int depth(T& v) override {
-        Node<T>* n = this;
-        int levels = 0;
+    /// The leaf where a query for v ends in the subtree under n, and how many
+    /// routing nodes lie above it. Routing: a value smaller than the right
+    /// subtree's smallest goes left, anything else goes right.
+    static LeafNode<T>* leafFor(Node<T>* n, const T& v, int& levels) {
+        levels = 0;
         while (n->getType() == 0) {
             auto* in = static_cast<InnerNode*>(n);
             n = v < in->right->leftMin() ? in->left : in->right;
             ++levels;
         }
-        const int d = static_cast<LeafNode<T>*>(n)->depth(v);
-        return d == -1 ? -1 : d + levels;
+        return static_cast<LeafNode<T>*>(n);
     }
+
+    /// Both queries in one walk.
+    static Outcome locate(Node<T>* n, T& v) {
+        int levels;
+        LeafNode<T>* leaf = leafFor(n, v, levels);
+        const int d = leaf->depth(v);
+        return {d == -1 ? -1 : d + levels, leaf->count(v)};
+    }
+
+    int count(T& v) override {
+        int levels;
+        return leafFor(this, v, levels)->count(v);
+    }
+
+    int depth(T& v) override { return locate(this, v).depth; }
 
     Node<T>* add(T& v, Outcome* outcome = nullptr) override;
     Node<T>* del(T& v, Outcome* outcome = nullptr) override;

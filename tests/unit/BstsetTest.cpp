@@ -195,6 +195,24 @@ TEST(ElementTypes, NotANumberIsAppendedAndNeverFound) {
     set >> nan;
     EXPECT_EQ(set(nan), 0);
     EXPECT_EQ(listing(set).size(), 4u);
+
+    // A moved set keeps answering by walking. Below a routing node whose
+    // right subtree starts with NaN, where an insertion ends and where a
+    // query walks part ways: the shortcut would claim the value is held.
+    BSTSET<double> source;
+    double three = 3;
+    source << three;
+    source << nan;
+    BSTSET<double> moved(std::move(source));
+    moved << one;
+    EXPECT_EQ(moved[one], moved.getRoot()->depth(one));
+    EXPECT_EQ(moved(one), moved.getRoot()->count(one));
+    BSTSET<double> assigned;
+    assigned = std::move(moved);
+    assigned << one;
+    EXPECT_EQ(assigned[one], assigned.getRoot()->depth(one));
+    EXPECT_EQ(source.getRoot(), nullptr);
+    EXPECT_EQ(source[three], -1);
 }
 
 // The same operations on BSTSET, std::multiset and the recursive model.
