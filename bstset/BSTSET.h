@@ -3,15 +3,36 @@
 //
 // The operations are operators: `set << v` inserts one occurrence, `set >> v`
 // removes one, `set[v]` is the depth of v's leaf (-1 when absent) and `set(v)`
-// its multiplicity (0 when absent).
+// its multiplicity (0 when absent). Beside them the standard names: empty(),
+// size(), count(), contains(), find(), insert(), removeOne(), clear().
+//
+// What the element type T must offer (each missing one is a compile error
+// that names it):
+//   - a < b, a > b, a == b, a != b on const operands, convertible to bool,
+//     ordering the values strictly (a value unequal to itself, like NaN, is
+//     tolerated: the tree then answers exactly as its plain description
+//     says, which is never "found");
+//   - copy construction and copy assignment;
+//   - a destructor that does not throw.
+// Default construction is not needed.
+//
+// Guarantees: an insertion or removal that throws leaves the set exactly as
+// it was, when T's copy assignment cannot throw or T has a swap that cannot
+// (std::string, any type with non-throwing moves); for other types, and for
+// removals from a tree that has held a value unequal to itself with such a
+// T, the set stays valid and destructible. An argument may refer into the
+// set itself (`s >> *s.begin()`). Sets share nothing: two sets may be used
+// from two threads at once, and a set may move between threads. Const
+// members never write, so any number of threads may read one set while none
+// changes it. Any insertion or removal invalidates every iterator.
 #pragma once
 
 #include <cstddef>
 #include <cstdlib>
 #include <iostream>
 #include <iterator>
+#include <optional>
 #include <stack>
-#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -21,51 +42,63 @@ namespace orlo {
 
 template <typename T>
 class BSTSET {
+    static_assert(detail::checkElementType<T>());
+
 public:
+    /// A forward iterator over the distinct values, ascending. The values
+    /// cannot be changed through it: that would break the order. It carries
+    /// the routing nodes above its leaf, so copying it costs time in the
+    /// tree's height; step with prefix ++ where the old position is not
+    /// needed.
     class iterator {
     public:
-        // What std::iterator_traits reads: a forward iterator over the
-        // distinct values.
         using iterator_category = std::forward_iterator_tag;
         using value_type = T;
         using difference_type = std::ptrdiff_t;
-        using pointer = T*;
-        using reference = T&;
+        using pointer = const T*;
+        using reference = const T&;
 
         /// The end position.
-        iterator() : current(nullptr) {}
+        iterator() noexcept : current(nullptr) {}
 
         /// Stands on the smallest value of the subtree under start, or at the
         /// end position when start is null.
         explicit iterator(Node<T>* start) : current(start) { descend(); }
 
         /// Two iterators are equal when they stand on the same leaf.
-        bool operator!=(const iterator& other) const { return current != other.current; }
-        bool operator==(const iterator& other) const { return current == other.current; }
+        bool operator!=(const iterator& other) const noexcept { return current != other.current; }
+        bool operator==(const iterator& other) const noexcept { return current == other.current; }
 
         /// The value the iterator stands on. Reading past the end is a fault
         /// in the caller that cannot be reported any other way: it ends the
         /// process.
-        T& operator*() const {
+        const T& operator*() const {
             if (current == nullptr) {
                 std::cout << "Sakra" << std::endl;
                 std::exit(1);
             }
             return current->leftMin();
         }
-        T* operator->() const { return &**this; }
+        const T* operator->() const { return &**this; }
 
         /// Moves to the next distinct value, or to the end position.
-        void operator++(int) { advance(); }
         iterator& operator++() {
             advance();
             return *this;
         }
+        /// As ++it, returning where the iterator stood.
+        iterator operator++(int) {
+            iterator before(*this);
+            advance();
+            return before;
+        }
 
     private:
+        friend class BSTSET;
+
         Node<T>* current;  // the leaf stood on; null at the end position
-        // The routing nodes above current that the walk still needs, the root
-        // at the bottom. The root stays even once the walk has ended.
+        // Every routing node above current, the root at the bottom. The root
+        // stays even once the walk has ended.
         std::stack<Node<T>*, std::vector<Node<T>*>> path;
 
         void descend() {
@@ -105,108 +138,183 @@ public:
         }
     };
 
-    using value_type = T;
     using const_iterator = iterator;
+    using value_type = T;
+    using key_type = T;
+    using size_type = std::size_t;
+    using difference_type = std::ptrdiff_t;
+    using reference = const T&;
+    using const_reference = const T&;
 
-    BSTSET() : root(nullptr) {}
+    BSTSET() noexcept : root(nullptr) {}
     BSTSET(const BSTSET&) = delete;
     BSTSET& operator=(const BSTSET&) = delete;
-    BSTSET(BSTSET&& other) noexcept
-        : root(std::exchange(other.root, nullptr)),
-          last(std::move(other.last)),
-          unordered(std::exchange(other.unordered, false)) {
-        other.last.known = false;
-    }
+    BSTSET(BSTSET&& other) noexcept : root(nullptr) { swap(other); }
     BSTSET& operator=(BSTSET&& other) noexcept {
         if (this != &other) {
-            InnerNode<T>::destroy(root);
-            root = std::exchange(other.root, nullptr);
-            last = std::move(other.last);
-            unordered = std::exchange(other.unordered, false);
-            other.last.known = false;
+            BSTSET gone(std::move(other));
+            swap(gone);
         }
         return *this;
     }
-    virtual ~BSTSET() { InnerNode<T>::destroy(root); }
+    virtual ~BSTSET() {
+        InnerNode<T>::destroy(root);
+        delete arena_;
+    }
 
-    /// Inserts one occurrence of v.
+    void swap(BSTSET& other) noexcept {
+        using std::swap;
+        swap(root, other.root);
+        swap(arena_, other.arena_);
+        swap(size_, other.size_);
+        swap(unordered_, other.unordered_);
+        swap(lastValue_, other.lastValue_);
+        swap(lastOutcome_, other.lastOutcome_);
+        swap(lastKnown_, other.lastKnown_);
+    }
+    friend void swap(BSTSET& a, BSTSET& b) noexcept { a.swap(b); }
+
+    /// Inserts one occurrence of v. Throws std::length_error, changing
+    /// nothing, when v already occurs INT_MAX times.
     void operator<<(T v) {
-        // With a block of each node kind in hand the insertion cannot run out
-        // of memory half-way (copying a value still can, for strings).
-        LeafNode<T>::reserve();
-        InnerNode<T>::reserve();
-        last.known = false;
+        remember(v);
         Outcome outcome;
         if (root == nullptr) {
-            root = new LeafNode<T>(v);
-            outcome = InnerNode<T>::locate(root, v);
+            if (arena_ == nullptr) arena_ = new TreeArena<T>();
+            root = new (*arena_) LeafNode<T>(v);
+            outcome = {1, 1};
+        } else if (unordered_) {
+            root = InnerNode<T>::addUnordered(root, v, &outcome);
         } else {
             root = root->add(v, &outcome);
         }
-        remember(v, outcome);
+        ++size_;
+        learn(outcome);
     }
 
     /// Removes one occurrence of v; removing an absent value changes nothing.
-    void operator>>(T& v) {
+    void operator>>(const T& v) {
         if (root == nullptr) return;
-        last.known = false;
+        // The removal works on the copy: v may be the very value it frees.
+        remember(v);
+        const T& value = *lastValue_;
         Outcome outcome;
-        root = root->del(v, &outcome);
-        remember(v, outcome);
+        if (unordered_) {
+            root = InnerNode<T>::delUnordered(root, value, &outcome);
+        } else {
+            root = root->del(value, &outcome);
+        }
+        if (outcome.removed) --size_;
+        learn(outcome);
     }
 
     /// Depth of v's leaf, the root being level 1; -1 when v is not held.
-    int operator[](T& v) {
+    int operator[](const T& v) const {
         if (root == nullptr) return -1;
-        return isLast(v) ? last.outcome.depth : locate(v).depth;
+        return isLast(v) ? lastOutcome_.depth : InnerNode<T>::locate(root, v).depth;
     }
 
     /// Number of occurrences of v.
-    int operator()(T& v) {
+    int operator()(const T& v) const {
         if (root == nullptr) return 0;
-        return isLast(v) ? last.outcome.count : locate(v).count;
+        if (isLast(v)) return lastOutcome_.count;
+        int levels;
+        return InnerNode<T>::leafFor(root, v, levels)->count(v);
     }
 
-    iterator begin() { return iterator(root); }
-    iterator& end() { return endIterator; }
+    iterator begin() const { return iterator(root); }
+    const iterator& end() const noexcept { return endIterator; }
+    iterator cbegin() const { return begin(); }
+    const iterator& cend() const noexcept { return endIterator; }
+
+    bool empty() const noexcept { return root == nullptr; }
+    /// All occurrences, as std::multiset counts them.
+    size_type size() const noexcept { return size_; }
+    size_type count(const T& v) const { return static_cast<size_type>((*this)(v)); }
+    bool contains(const T& v) const { return (*this)(v) != 0; }
+
+    /// The position of v, or end() when v is not held.
+    iterator find(const T& v) const {
+        iterator at;
+        if (root == nullptr) return at;
+        Node<T>* n = root;
+        while (n->getType() == 0) {
+            at.path.push(n);
+            n = v < n->getRight()->leftMin() ? n->getLeft() : n->getRight();
+        }
+        if (!(v == n->leftMin())) return iterator();
+        at.current = n;
+        return at;
+    }
+
+    /// Inserts one occurrence of v (as `<<` does) and returns its position.
+    iterator insert(const T& v) {
+        *this << v;
+        return find(v);
+    }
+
+    /// Removes one occurrence of v (as `>>` does); tells whether v was held.
+    /// (std::multiset::erase(v) removes every occurrence; this does not.)
+    bool removeOne(const T& v) {
+        const size_type before = size_;
+        *this >> v;
+        return size_ != before;
+    }
+
+    /// Removes everything and gives the nodes' memory back.
+    void clear() noexcept {
+        InnerNode<T>::destroy(root);
+        root = nullptr;
+        size_ = 0;
+        unordered_ = false;
+        lastKnown_ = false;
+        delete arena_;
+        arena_ = nullptr;
+    }
 
     /// The root of the tree, null when the multiset is empty; for walks that
     /// need the tree's shape (drawing it, checking it).
-    Node<T>* getRoot() const { return root; }
+    Node<T>* getRoot() const noexcept { return root; }
+
+    /// Bytes this set holds from the system for its nodes.
+    size_type memoryHeld() const noexcept { return arena_ == nullptr ? 0 : arena_->bytesHeld(); }
 
 private:
     Node<T>* root;  // owned
     iterator endIterator;
+    TreeArena<T>* arena_ = nullptr;  // owned; where root's nodes live
+    size_type size_ = 0;
+
+    // A value unequal to itself (NaN) breaks the ordering that the fast walks
+    // and the query shortcut rely on; a tree that ever held one walks as the
+    // plain formulation says and answers every query by walking.
+    bool unordered_ = false;
 
     // The two queries that follow an update almost always ask about the value
     // just updated, whose depth and count the update found on its way. They
-    // are kept until the tree changes again.
-    struct Last {
-        bool known = false;
-        T value{};
-        Outcome outcome;
-    } last;
-    // A value unequal to itself (NaN) breaks the ordering the shortcut relies
-    // on; a tree that ever held one answers every query by walking.
-    bool unordered = false;
+    // are kept until the tree changes again. Only updates write them, so
+    // queries stay read-only.
+    std::optional<T> lastValue_;
+    Outcome lastOutcome_;
+    bool lastKnown_ = false;
 
-    bool isLast(const T& v) const { return last.known && v == last.value; }
+    bool isLast(const T& v) const { return lastKnown_ && v == *lastValue_; }
 
-    void remember(const T& v, const Outcome& outcome) {
-        if constexpr (std::is_floating_point_v<T>) {
-            if (!(v == v)) unordered = true;
+    /// Copies the value an update is about to use, before anything changes:
+    /// a copy that throws leaves the set as it was.
+    void remember(const T& v) {
+        lastKnown_ = false;
+        if (!(v == v)) unordered_ = true;
+        if (lastValue_) {
+            *lastValue_ = v;
+        } else {
+            lastValue_.emplace(v);
         }
-        last.known = false;
-        if (unordered) return;
-        last.value = v;
-        last.outcome = outcome;
-        last.known = true;
     }
 
-    Outcome locate(T& v) {
-        const Outcome outcome = InnerNode<T>::locate(root, v);
-        remember(v, outcome);
-        return outcome;
+    void learn(const Outcome& outcome) noexcept {
+        lastOutcome_ = outcome;
+        lastKnown_ = !unordered_;
     }
 };
 

@@ -1,147 +1,278 @@
-// NodePool: the allocator behind one kind of tree node.
+// NodePool: the memory behind the nodes of one tree.
 //
 // A tree holds one leaf and (but for the root) one routing node per distinct
-// value, all of one size, so a free list over large chunks serves them with
-// no per-block header and no search. Chunks are handed back to the system as
-// soon as the last node of the kind is gone, so a destroyed multiset leaves
-// nothing behind. One pool serves every tree of a node type; a spin lock
-// keeps trees in different threads apart (one tree is never shared).
+// value, all of two sizes, so each tree gets a NodeArena of its own: two
+// BlockPools serving fixed-size blocks from chunks, with no per-block header
+// and no search. Everything an arena holds goes back to the system when its
+// last block is freed or the arena is destroyed, whatever other trees do, and
+// no two trees share a lock.
+//
+// A block finds its pool without being told: chunks are made of pages aligned
+// to their size, and every page starts with a header naming its owner. So a
+// node can be deleted anywhere (by the tree's operations, by its parent's
+// destructor, by a caller holding it), and a leaf that grows into a routing
+// node takes the new nodes from its own arena.
+//
+// Under AddressSanitizer a freed block is poisoned and never handed out
+// again while its arena lives, so a read through a dangling node is reported.
 #pragma once
 
-#include <atomic>
 #include <cstddef>
+#include <cstdint>
+#include <mutex>
 #include <new>
+#include <vector>
+
+#if defined(__SANITIZE_ADDRESS__)
+#define ORLO_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define ORLO_ADDRESS_SANITIZER 1
+#endif
+#endif
+#if defined(ORLO_ADDRESS_SANITIZER)
+#include <sanitizer/asan_interface.h>
+#endif
 
 namespace orlo {
 
-class NodePool {
+namespace detail {
+
+constexpr std::size_t roundUp(std::size_t n, std::size_t to) { return (n + to - 1) / to * to; }
+constexpr std::size_t powerOfTwoAtLeast(std::size_t n) {
+    std::size_t p = 1;
+    while (p < n) p *= 2;
+    return p;
+}
+
+inline void poison(const void* p, std::size_t n) noexcept {
+#if defined(ORLO_ADDRESS_SANITIZER)
+    ASAN_POISON_MEMORY_REGION(p, n);
+#else
+    (void)p;
+    (void)n;
+#endif
+}
+
+inline void unpoison(const void* p, std::size_t n) noexcept {
+#if defined(ORLO_ADDRESS_SANITIZER)
+    ASAN_UNPOISON_MEMORY_REGION(p, n);
+#else
+    (void)p;
+    (void)n;
+#endif
+}
+
+}  // namespace detail
+
+/// Blocks of BlockSize bytes aligned to BlockAlign. Not synchronised: its
+/// arena decides who may call it.
+template <std::size_t BlockSize, std::size_t BlockAlign>
+class BlockPool {
 public:
-    /// Serves blocks of blockSize bytes aligned to blockAlign (the node
-    /// classes are final, so every request has exactly that size).
-    NodePool(std::size_t blockSize, std::size_t blockAlign)
-        : chunkAlign_(atLeast(blockAlign, alignof(std::max_align_t))),
-          blockSize_(roundUp(atLeast(blockSize, sizeof(FreeBlock)), atLeast(blockAlign, alignof(FreeBlock)))) {}
+    /// `owner` is what ownerOf() gives back for the pool's blocks.
+    explicit BlockPool(void* owner) noexcept : owner_(owner) {}
+    ~BlockPool() { releaseChunks(); }
+    BlockPool(const BlockPool&) = delete;
+    BlockPool& operator=(const BlockPool&) = delete;
 
-    NodePool(const NodePool&) = delete;
-    NodePool& operator=(const NodePool&) = delete;
-
-    void* allocate(std::size_t /*size*/) {
-        Guard guard(lock_);
-        void* block = take();
+    void* allocate() {
+        void* block;
+        if (free_ != nullptr) {
+            block = free_;
+            detail::unpoison(block, kBlock);
+            free_ = free_->next;
+        } else {
+            if (bumpEnd_ - bump_ < static_cast<std::ptrdiff_t>(kBlock)) nextPage();
+            block = bump_;
+            bump_ += kBlock;
+            detail::unpoison(block, kBlock);
+        }
         ++live_;
         return block;
     }
 
-    void release(void* p) noexcept {
-        if (p == nullptr) return;
-        Guard guard(lock_);
-        auto* block = static_cast<FreeBlock*>(p);
-        block->next = free_;
-        free_ = block;
+    /// Makes sure the next allocate() cannot fail.
+    void reserve() {
+        if (free_ == nullptr && bumpEnd_ - bump_ < static_cast<std::ptrdiff_t>(kBlock)) nextPage();
+    }
+
+    void release(void* block) noexcept {
+#if defined(ORLO_ADDRESS_SANITIZER)
+        detail::poison(block, kBlock);  // and never reused
+#else
+        auto* freed = static_cast<FreeBlock*>(block);
+        freed->next = free_;
+        free_ = freed;
+#endif
         if (--live_ == 0) releaseChunks();
     }
 
-    /// Makes sure the next allocate() finds a block without asking the system.
-    void reserve() {
-        Guard guard(lock_);
-        if (free_ == nullptr && bump_ == bumpEnd_) grow();
+    /// The owner given to the pool that served `block`.
+    static void* ownerOf(const void* block) noexcept {
+        const auto page = reinterpret_cast<std::uintptr_t>(block) & ~(std::uintptr_t{kPage} - 1);
+        return reinterpret_cast<const PageHeader*>(page)->owner;
     }
 
-    std::size_t blockSize() const { return blockSize_; }
+    /// Bytes taken from the system and not yet given back.
+    std::size_t chunkBytes() const noexcept { return chunkBytes_; }
 
 private:
     struct FreeBlock {
         FreeBlock* next;
     };
-    struct Chunk {
-        Chunk* next;
+    // Every page starts with one; the first page of a chunk also links the
+    // chunks together.
+    struct PageHeader {
+        void* owner;
+        PageHeader* nextChunk;
+        std::size_t chunkBytes;
     };
 
-    class Guard {
-    public:
-        explicit Guard(std::atomic_flag& flag) : flag_(flag) {
-            while (flag_.test_and_set(std::memory_order_acquire)) {
-            }
-        }
-        ~Guard() { flag_.clear(std::memory_order_release); }
-        Guard(const Guard&) = delete;
-        Guard& operator=(const Guard&) = delete;
+    static constexpr std::size_t kAlign = BlockAlign < alignof(FreeBlock) ? alignof(FreeBlock) : BlockAlign;
+    static constexpr std::size_t kBlock = detail::roundUp(BlockSize < sizeof(FreeBlock) ? sizeof(FreeBlock) : BlockSize, kAlign);
+    // Blocks start at a multiple of their size (up to a cache line), so a
+    // block of 16, 32 or 64 bytes never straddles two cache lines.
+    static constexpr std::size_t kFirstBlock =
+        detail::roundUp(sizeof(PageHeader), detail::powerOfTwoAtLeast(kBlock) < 64 ? detail::powerOfTwoAtLeast(kBlock) : 64);
+    // At least 4 KiB, and room for some 30 blocks beside the header.
+    static constexpr std::size_t kPage = detail::powerOfTwoAtLeast(kFirstBlock + 30 * kBlock) < 4096
+                                             ? 4096
+                                             : detail::powerOfTwoAtLeast(kFirstBlock + 30 * kBlock);
+    // Chunks double from one page, so a small tree stays small, up to a size
+    // where the cost per chunk no longer matters.
+    static constexpr std::size_t kMaxChunkPages = (std::size_t{1} << 20) / kPage < 1 ? 1 : (std::size_t{1} << 20) / kPage;
 
-    private:
-        std::atomic_flag& flag_;
-    };
-
-    static constexpr std::size_t atLeast(std::size_t n, std::size_t least) { return n < least ? least : n; }
-    static constexpr std::size_t roundUp(std::size_t n, std::size_t to) { return (n + to - 1) / to * to; }
-    // Chunks grow geometrically so a small tree stays small, up to a size
-    // where the per-chunk cost no longer matters.
-    static constexpr std::size_t kFirstChunkBlocks = 64;
-    static constexpr std::size_t kMaxChunkBytes = std::size_t{1} << 20;
-
-    void* take() {
-        if (free_ != nullptr) {
-            FreeBlock* block = free_;
-            free_ = block->next;
-            return block;
-        }
-        if (bump_ == bumpEnd_) grow();
-        void* block = bump_;
-        bump_ += blockSize_;
-        return block;
+    void nextPage() {
+        if (bumpEnd_ == chunkEnd_) grow();
+        char* page = bumpEnd_;
+        detail::unpoison(page, sizeof(PageHeader));
+        reinterpret_cast<PageHeader*>(page)->owner = owner_;
+        bump_ = page + kFirstBlock;
+        bumpEnd_ = page + kPage;
     }
 
     void grow() {
-        const std::size_t header = roundUp(sizeof(Chunk), chunkAlign_);
-        std::size_t bytes = header + nextChunkBlocks_ * blockSize_;
-        if (bytes > kMaxChunkBytes && nextChunkBlocks_ > kFirstChunkBlocks) {
-            bytes = header + (kMaxChunkBytes - header) / blockSize_ * blockSize_;
-        }
-        char* raw = static_cast<char*>(::operator new(bytes, std::align_val_t{chunkAlign_}));
-        auto* chunk = reinterpret_cast<Chunk*>(raw);
-        chunk->next = chunks_;
-        chunks_ = chunk;
-        bump_ = raw + header;
-        bumpEnd_ = raw + bytes;
-        if (bytes < kMaxChunkBytes) nextChunkBlocks_ *= 2;
+        const std::size_t bytes = nextChunkPages_ * kPage;
+        char* chunk = static_cast<char*>(::operator new(bytes, std::align_val_t{kPage}));
+        detail::poison(chunk, bytes);
+        detail::unpoison(chunk, sizeof(PageHeader));
+        auto* header = reinterpret_cast<PageHeader*>(chunk);
+        header->nextChunk = chunks_;
+        header->chunkBytes = bytes;
+        chunks_ = header;
+        chunkBytes_ += bytes;
+        bumpEnd_ = chunk;
+        chunkEnd_ = chunk + bytes;
+        if (nextChunkPages_ < kMaxChunkPages) nextChunkPages_ *= 2;
     }
 
     void releaseChunks() noexcept {
         while (chunks_ != nullptr) {
-            Chunk* next = chunks_->next;
-            ::operator delete(static_cast<void*>(chunks_), std::align_val_t{chunkAlign_});
+            PageHeader* next = chunks_->nextChunk;
+            const std::size_t bytes = chunks_->chunkBytes;
+            detail::unpoison(chunks_, bytes);
+            ::operator delete(static_cast<void*>(chunks_), std::align_val_t{kPage});
             chunks_ = next;
         }
         free_ = nullptr;
-        bump_ = bumpEnd_ = nullptr;
-        nextChunkBlocks_ = kFirstChunkBlocks;
+        bump_ = bumpEnd_ = chunkEnd_ = nullptr;
+        chunkBytes_ = 0;
+        nextChunkPages_ = 1;
     }
 
-    const std::size_t chunkAlign_;
-    const std::size_t blockSize_;
-    std::atomic_flag lock_ = ATOMIC_FLAG_INIT;
+    void* const owner_;
     FreeBlock* free_ = nullptr;
-    Chunk* chunks_ = nullptr;
-    char* bump_ = nullptr;
-    char* bumpEnd_ = nullptr;
+    char* bump_ = nullptr;     // next block of the current page
+    char* bumpEnd_ = nullptr;  // end of the current page
+    char* chunkEnd_ = nullptr;
+    PageHeader* chunks_ = nullptr;
     std::size_t live_ = 0;
-    std::size_t nextChunkBlocks_ = kFirstChunkBlocks;
+    std::size_t chunkBytes_ = 0;
+    std::size_t nextChunkPages_ = 1;
 };
 
-/// Gives a node class a pool of its own:
-///   class LeafNode final : public Node<T>, public Pooled<LeafNode<T>> { ... };
-template <typename Derived>
-class Pooled {
+/// The blocks of one tree: its leaves and its routing nodes. A tree's arena
+/// is used by one thread at a time, like the tree. The shared arena serves
+/// nodes made outside any tree (`new LeafNode<T>(v)` by hand) and locks.
+template <typename Leaf, typename Inner>
+class NodeArena {
 public:
-    static void* operator new(std::size_t size) { return pool().allocate(size); }
-    static void operator delete(void* p) noexcept { pool().release(p); }
-    /// Makes sure the next allocation of a node of this class cannot fail.
-    static void reserve() { pool().reserve(); }
+    NodeArena() noexcept = default;
+    NodeArena(const NodeArena&) = delete;
+    NodeArena& operator=(const NodeArena&) = delete;
+
+    static NodeArena& shared() {
+        // Never destroyed: hand-made nodes may outlive static destruction.
+        static NodeArena* arena = new NodeArena(Shared{});
+        return *arena;
+    }
+
+    /// The arena a node's block came from.
+    static NodeArena& of(const Leaf* leaf) noexcept { return *static_cast<NodeArena*>(LeafPool::ownerOf(leaf)); }
+    static NodeArena& of(const Inner* inner) noexcept { return *static_cast<NodeArena*>(InnerPool::ownerOf(inner)); }
+
+    void* allocateLeaf() {
+        Lock lock(mutex_);
+        return leaves_.allocate();
+    }
+    void* allocateInner() {
+        Lock lock(mutex_);
+        return inners_.allocate();
+    }
+    void releaseLeaf(void* p) noexcept {
+        Lock lock(mutex_);
+        leaves_.release(p);
+    }
+    void releaseInner(void* p) noexcept {
+        Lock lock(mutex_);
+        inners_.release(p);
+    }
+
+    /// Makes sure the next allocateLeaf() and allocateInner() cannot fail.
+    /// Not for the shared arena, where another thread may take the blocks.
+    void reserve() {
+        leaves_.reserve();
+        inners_.reserve();
+    }
+
+    bool isShared() const noexcept { return mutex_ != nullptr; }
+
+    /// Room for the routing nodes a walk must come back to; one walk at a
+    /// time uses it, and never in the shared arena. Kept while the tree
+    /// lives, so a tall tree's walks do not allocate every time.
+    std::vector<Inner*>& scratch() noexcept { return scratch_; }
+
+    /// Bytes held from the system for this arena's nodes.
+    std::size_t bytesHeld() const noexcept { return leaves_.chunkBytes() + inners_.chunkBytes(); }
 
 private:
-    static NodePool& pool() {
-        static NodePool instance(sizeof(Derived), alignof(Derived));
-        return instance;
-    }
+    using LeafPool = BlockPool<sizeof(Leaf), alignof(Leaf)>;
+    using InnerPool = BlockPool<sizeof(Inner), alignof(Inner)>;
+
+    struct Shared {};
+    explicit NodeArena(Shared) : mutex_(new std::mutex) {}
+
+    // Locks only the shared arena's mutex.
+    class Lock {
+    public:
+        explicit Lock(std::mutex* m) : m_(m) {
+            if (m_ != nullptr) m_->lock();
+        }
+        ~Lock() {
+            if (m_ != nullptr) m_->unlock();
+        }
+        Lock(const Lock&) = delete;
+        Lock& operator=(const Lock&) = delete;
+
+    private:
+        std::mutex* m_;
+    };
+
+    std::mutex* const mutex_ = nullptr;  // only for the shared arena
+    LeafPool leaves_{this};
+    InnerPool inners_{this};
+    std::vector<Inner*> scratch_;
 };
 
 }  // namespace orlo

@@ -83,11 +83,11 @@ void runCommands(LineReader& file, LineWriter& out, BSTSET<T>& set) {
 
 /// Prints each distinct value once, in ascending order.
 template <typename T>
-void printListing(BSTSET<T>& set, LineWriter& out) {
+void printListing(const BSTSET<T>& set, LineWriter& out) {
     std::string shown;
-    // The multiset's own walk: begin(), != end(), *, and postfix ++.
-    // cppcheck-suppress postfixOperator
-    for (typename BSTSET<T>::iterator it = set.begin(); it != set.end(); it++) {
+    // Prefix ++: the postfix form copies the iterator, and with it the path
+    // from the root, at every step.
+    for (typename BSTSET<T>::iterator it = set.begin(); it != set.end(); ++it) {
         shown.clear();
         appendValue(shown, *it);
         out.line(shown);

@@ -11,7 +11,7 @@ int main() {
     orlo::BSTSET<std::string> words;
     for (std::string word; std::cin >> word;) words << word;
 
-    for (std::string& word : words) std::cout << word << ' ' << words(word) << " at depth " << words[word] << '\n';
+    for (const std::string& word : words) std::cout << word << ' ' << words(word) << " at depth " << words[word] << '\n';
     const auto distinct = std::distance(words.begin(), words.end());
     std::cout << distinct << " distinct, sorted: " << std::boolalpha
               << std::is_sorted(words.begin(), words.end()) << '\n';

@@ -76,15 +76,13 @@ std::string treeProblem(Node<T>* root) {
 /// Returns what is wrong with the listing of set, or nothing: each distinct
 /// value must come exactly once, in strictly ascending order.
 template <typename T>
-std::string listingProblem(BSTSET<T>& set) {
-    bool first = true;
-    T previous{};
-    for (auto it = set.begin(); it != set.end(); it++) {
-        if (!first && !(previous < *it)) {
-            return text("listing not ascending: ", previous, " then ", *it);
+std::string listingProblem(const BSTSET<T>& set) {
+    const T* previous = nullptr;
+    for (auto it = set.begin(); it != set.end(); ++it) {
+        if (previous != nullptr && !(*previous < *it)) {
+            return text("listing not ascending: ", *previous, " then ", *it);
         }
-        previous = *it;
-        first = false;
+        previous = &*it;
     }
     return std::string();
 }

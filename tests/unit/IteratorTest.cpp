@@ -75,7 +75,13 @@ TEST(Iterator, WalksRightChainsAndLeftChains) {
 static_assert(std::is_same_v<std::iterator_traits<BSTSET<int>::iterator>::iterator_category,
                              std::forward_iterator_tag>);
 static_assert(std::is_same_v<std::iterator_traits<BSTSET<int>::iterator>::value_type, int>);
-static_assert(std::is_same_v<std::iterator_traits<BSTSET<std::string>::iterator>::reference, std::string&>);
+// Values are read-only through an iterator, as in std::set: changing one
+// would break the order the tree relies on.
+static_assert(std::is_same_v<std::iterator_traits<BSTSET<std::string>::iterator>::reference, const std::string&>);
+static_assert(std::is_same_v<decltype(*std::declval<BSTSET<int>::iterator&>()), const int&>);
+// end() is the set's own end position; assigning to it would move every
+// later comparison's end.
+static_assert(!std::is_assignable_v<decltype(std::declval<BSTSET<int>&>().end()), BSTSET<int>::iterator>);
 
 TEST(IteratorAsStandardIterator, AlgorithmsAndRangeForMatchStdMultiset) {
     std::mt19937 rng(3);
@@ -87,7 +93,7 @@ TEST(IteratorAsStandardIterator, AlgorithmsAndRangeForMatchStdMultiset) {
         if (round % 50 != 0) continue;
         const std::vector<int> distinct = trees.distinct();
         std::vector<int> walked;
-        for (int& value : set) walked.push_back(value);
+        for (const int& value : set) walked.push_back(value);
         ASSERT_EQ(walked, distinct);
         ASSERT_EQ(std::distance(set.begin(), set.end()), static_cast<std::ptrdiff_t>(distinct.size()));
         ASSERT_TRUE(std::is_sorted(set.begin(), set.end()));
