@@ -38,6 +38,10 @@
 
 #include "Node.h"
 
+#if __cplusplus >= 202002L && __has_include(<ranges>)
+#include <ranges>
+#endif
+
 namespace orlo {
 
 template <typename T>
@@ -228,7 +232,8 @@ public:
     const iterator& cend() const noexcept { return endIterator; }
 
     bool empty() const noexcept { return root == nullptr; }
-    /// All occurrences, as std::multiset counts them.
+    /// All occurrences, as std::multiset counts them. The iterator visits
+    /// each distinct value once, so this is not the length of [begin, end).
     size_type size() const noexcept { return size_; }
     size_type count(const T& v) const { return static_cast<size_type>((*this)(v)); }
     bool contains(const T& v) const { return (*this)(v) != 0; }
@@ -319,3 +324,11 @@ private:
 };
 
 }  // namespace orlo
+
+#if defined(__cpp_lib_ranges)
+// size() counts every occurrence, as std::multiset does, but the iterator
+// visits each distinct value once: the range's length is not size(), so the
+// range library must not take it for one (std::ranges::distance walks).
+template <typename T>
+inline constexpr bool std::ranges::disable_sized_range<orlo::BSTSET<T>> = true;
+#endif

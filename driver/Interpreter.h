@@ -43,9 +43,11 @@ bool withElementType(ElementType type, F&& f) {
 }
 
 /// Runs the command lines that follow the type line against `set`, until the
-/// input ends or fails (see LineReader::error()).
-template <typename T>
-void runCommands(LineReader& file, LineWriter& out, BSTSET<T>& set) {
+/// input ends or fails (see LineReader::error()). Any type with BSTSET's
+/// value_type and operators will do (the tests run a model of the tree).
+template <typename Set>
+void runCommands(LineReader& file, LineWriter& out, Set& set) {
+    using T = typename Set::value_type;
     ParseStream parse;
     // The value keeps whatever the last extraction left in it; a failed
     // extraction that stores nothing shows the previous value in its echo.

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 #include <new>
+#include <stdexcept>
 #include <string>
 
 #include "CpuTime.h"
@@ -92,6 +93,11 @@ int runProgram(int argc, char** argv, const char* name, FileRunner runner) {
         return run(argc, argv, name, runner, start);
     } catch (const std::bad_alloc&) {
         writeError(std::string(name) + ": out of memory\n");
+        return 1;
+    } catch (const std::length_error& e) {
+        // A value about to be held more than INT_MAX times: the set refused
+        // it and is unchanged, but the run cannot go on as written.
+        writeError(std::string(name) + ": " + e.what() + "\n");
         return 1;
     }
 }

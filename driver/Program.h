@@ -7,7 +7,7 @@
 // Exit status: 0 after a run (or a file whose type line names no type), 255
 // (-1 from main) for a command line or command file that cannot be used, 1
 // when reading the command file or writing standard output failed part-way,
-// or memory ran out.
+// memory ran out, or a value would occur more than INT_MAX times.
 #pragma once
 
 #include "Interpreter.h"

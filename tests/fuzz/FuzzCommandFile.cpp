@@ -1,7 +1,8 @@
-// Fuzz target: arbitrary bytes run as a command file, in-process, with the
-// output thrown away. After every run the tree must be sound and its listing
-// strictly ascending; crashes, leaks and undefined behaviour are left to the
-// sanitizers to catch.
+// Fuzz target: arbitrary bytes run as a command file, in-process. The run's
+// output must match, byte for byte, the output of the same file run on the
+// plain recursive model of the tree; after every run the tree must be sound
+// and its listing strictly ascending. Crashes, leaks and undefined behaviour
+// are left to the sanitizers to catch.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -9,16 +10,31 @@
 #include <string>
 #include <string_view>
 
+#include "Format.h"
 #include "Interpreter.h"
 #include "Io.h"
+#include "RecursiveModel.h"
 #include "TreeInvariants.h"
 
 namespace {
 
-void require(const std::string& problem, std::string_view file) {
-    if (problem.empty()) return;
-    std::fprintf(stderr, "broken tree after a run of %zu bytes: %s\n", file.size(), problem.c_str());
+void require(bool ok, const std::string& problem, std::string_view file) {
+    if (ok) return;
+    std::fprintf(stderr, "after a run of %zu bytes: %s\n", file.size(), problem.c_str());
     std::abort();
+}
+
+/// Runs the command file's commands on `set` and returns what was printed.
+template <typename Set>
+std::string runOn(std::string_view file, std::size_t piece, Set& set) {
+    orlo::MemorySource source(file, piece);
+    orlo::LineReader reader(source);
+    orlo::StringSink sink;
+    orlo::LineWriter out(sink);
+    std::string_view typeLine;
+    reader.next(typeLine);
+    orlo::runCommands(reader, out, set);
+    return sink.text;
 }
 
 }  // namespace
@@ -26,19 +42,32 @@ void require(const std::string& problem, std::string_view file) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view file(reinterpret_cast<const char*>(data), size);
     // Small pieces make lines straddle the reader's refills now and then.
-    orlo::MemorySource source(file, size % 7 == 0 ? 3 : orlo::MemorySource::kNever);
-    orlo::LineReader reader(source);
-    orlo::NullSink sink;
-    orlo::LineWriter out(sink);
-    std::string_view typeLine;
-    if (!reader.next(typeLine)) return 0;
+    const std::size_t piece = size % 7 == 0 ? 3 : orlo::MemorySource::kNever;
+    std::string_view typeLine = file.substr(0, file.find('\n'));
     orlo::withElementType(orlo::elementType(typeLine), [&](auto tag) {
         using T = typename decltype(tag)::type;
         orlo::BSTSET<T> set;
-        orlo::runCommands(reader, out, set);
-        require(orlo::testing::treeProblem(set.getRoot()), file);
-        require(orlo::testing::listingProblem(set), file);
-        orlo::printListing(set, out);
+        std::string printed = runOn(file, piece, set);
+        require(orlo::testing::treeProblem(set.getRoot()).empty(), orlo::testing::treeProblem(set.getRoot()), file);
+        require(orlo::testing::listingProblem(set).empty(), orlo::testing::listingProblem(set), file);
+        orlo::NullSink discard;
+        orlo::LineWriter quiet(discard);
+        orlo::printListing(set, quiet);
+
+        orlo::testing::ModelSet<T> model;
+        std::string expected = runOn(file, piece, model);
+        std::string shown;
+        for (const T& v : model.model.values()) {
+            shown.clear();
+            orlo::appendValue(shown, v);
+            expected += shown + '\n';
+        }
+        for (auto it = set.begin(); it != set.end(); ++it) {
+            shown.clear();
+            orlo::appendValue(shown, *it);
+            printed += shown + '\n';
+        }
+        require(printed == expected, "the output differs from the recursive model's", file);
     });
     return 0;
 }

@@ -5,12 +5,21 @@
 #include <pthread.h>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <functional>
+#include <limits>
+#include <ostream>
 #include <random>
 #include <set>
+#include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
+
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 #include "TreeCheck.h"
 #include "bstset/BSTSET.h"
@@ -36,7 +45,7 @@ InnerNode<T>* rootAsInner(BSTSET<T>& set) {
     return static_cast<InnerNode<T>*>(set.getRoot());
 }
 
-// The allocator base adds nothing to a node.
+// Nodes carry nothing beyond their designed fields.
 static_assert(sizeof(LeafNode<int>) == sizeof(void*) + 2 * sizeof(int));
 static_assert(sizeof(InnerNode<int>) == 3 * sizeof(void*) + 2 * sizeof(int));
 
@@ -249,11 +258,16 @@ TEST_P(AgainstReference, EveryStepMatches) {
     for (unsigned seed = 1; seed <= 5; ++seed) {
         std::mt19937 rng(seed);
         Mirrored<int> trees;
+        int step = 0;
         for (const Op& op : workload(GetParam(), rng)) {
             trees.apply(op.add, op.value);
             ASSERT_TRUE(trees.agreeAbout(op.value)) << (op.add ? "after ADD " : "after DEL ") << op.value;
             // A value other than the one just changed answers by walking.
             ASSERT_TRUE(trees.agreeAbout(op.value + 1));
+            if (++step % 97 == 0) {
+                ASSERT_TRUE(trees.moveAround(op.value));
+                ASSERT_TRUE(trees.agreeAbout(op.value)) << "after moving the set around";
+            }
         }
         EXPECT_EQ(listing(trees.set), trees.distinct());
     }
@@ -311,6 +325,351 @@ TEST(TallTrees, EveryOperationRunsInSmallStack) {
         finished = true;
     });
     EXPECT_TRUE(finished);
+}
+
+// Element types that watch what the tree does with their copies.
+
+// Counts its live copies: every copy the tree makes must die exactly once.
+// It has no default constructor, which the tree must not need.
+struct Counted {
+    int v;
+    static inline long live = 0;
+    explicit Counted(int x) : v(x) { ++live; }
+    Counted(const Counted& o) : v(o.v) { ++live; }
+    Counted& operator=(const Counted&) = default;
+    ~Counted() { --live; }
+    bool operator<(const Counted& o) const { return v < o.v; }
+    bool operator>(const Counted& o) const { return v > o.v; }
+    bool operator==(const Counted& o) const { return v == o.v; }
+    bool operator!=(const Counted& o) const { return v != o.v; }
+};
+
+// Its copies throw once the countdown reaches zero; its moves cannot throw,
+// as is usual for such types.
+struct Fragile {
+    int v;
+    static inline int copiesLeft = 0;  // 0: never throws
+    explicit Fragile(int x) : v(x) {}
+    Fragile(const Fragile& o) : v(o.v) { tick(); }
+    Fragile& operator=(const Fragile& o) {
+        tick();
+        v = o.v;
+        return *this;
+    }
+    Fragile(Fragile&&) noexcept = default;
+    Fragile& operator=(Fragile&&) noexcept = default;
+    static void tick() {
+        if (copiesLeft > 0 && --copiesLeft == 0) throw std::runtime_error("copy failed");
+    }
+    bool operator<(const Fragile& o) const { return v < o.v; }
+    bool operator>(const Fragile& o) const { return v > o.v; }
+    bool operator==(const Fragile& o) const { return v == o.v; }
+    bool operator!=(const Fragile& o) const { return v != o.v; }
+};
+std::ostream& operator<<(std::ostream& out, const Fragile& f) { return out << f.v; }
+
+/// Values the tree stores: one per leaf, two per routing node.
+template <typename T>
+long storedValues(Node<T>* root) {
+    long values = 0;
+    std::vector<Node<T>*> stack;
+    if (root != nullptr) stack.push_back(root);
+    while (!stack.empty()) {
+        Node<T>* n = stack.back();
+        stack.pop_back();
+        values += n->getType() == 1 ? 1 : 2;
+        if (n->getType() == 0) {
+            stack.push_back(n->getLeft());
+            stack.push_back(n->getRight());
+        }
+    }
+    return values;
+}
+
+TEST(ElementLifetimes, EveryCopyDiesExactlyOnce) {
+    // Hunts leaks on removal (a routing node or bound not destroyed) and
+    // double destruction (a node freed twice), after every operation.
+    Counted::live = 0;
+    {
+        std::mt19937 rng(11);
+        BSTSET<Counted> set;
+        std::multiset<int> reference;
+        long cached = 0;  // the set keeps the last value it updated with
+        for (int i = 0; i < 3000; ++i) {
+            const int x = static_cast<int>(rng() % 200);
+            const bool add = rng() % 5 < 3;
+            if (add || !set.empty()) cached = 1;
+            {
+                const Counted c(x);
+                if (add) {
+                    set << c;
+                    reference.insert(x);
+                } else {
+                    set >> c;
+                    if (auto it = reference.find(x); it != reference.end()) reference.erase(it);
+                }
+            }
+            ASSERT_EQ(Counted::live, storedValues(set.getRoot()) + cached) << "after step " << i;
+            ASSERT_EQ(set.size(), reference.size());
+        }
+        set.clear();
+        EXPECT_EQ(Counted::live, 1);
+        set << Counted(3);
+        BSTSET<Counted> other(std::move(set));
+    }
+    EXPECT_EQ(Counted::live, 0);
+}
+
+TEST(ExceptionSafety, AnUpdateWhoseCopyThrowsChangesNothing) {
+    // Hunts bounds widened (or refreshed) for a value the tree then failed
+    // to store: every copy the update makes is made to throw in turn.
+    std::mt19937 rng(5);
+    BSTSET<Fragile> set;
+    testing::RecursiveModel<Fragile> model;
+    std::multiset<int> reference;
+    int throws = 0;
+    for (int i = 0; i < 4000; ++i) {
+        const Fragile value(static_cast<int>(rng() % 300) - 150);
+        const bool add = rng() % 3 != 0;
+        const std::string before = shapeOf(set.getRoot());
+        const std::size_t sizeBefore = set.size();
+        Fragile::copiesLeft = 1 + static_cast<int>(rng() % 5);
+        bool threw = false;
+        try {
+            if (add) {
+                set << value;
+            } else {
+                set >> value;
+            }
+        } catch (const std::runtime_error&) {
+            threw = true;
+        }
+        Fragile::copiesLeft = 0;
+        ASSERT_TRUE(treeIsSound(set.getRoot())) << "step " << i;
+        if (threw) {
+            ++throws;
+            ASSERT_EQ(shapeOf(set.getRoot()), before) << (add ? "ADD " : "DEL ") << value << " threw at step " << i;
+            ASSERT_EQ(set.size(), sizeBefore);
+            continue;
+        }
+        if (add) {
+            model.add(value);
+            reference.insert(value.v);
+        } else {
+            model.del(value);
+            if (auto it = reference.find(value.v); it != reference.end()) reference.erase(it);
+        }
+        ASSERT_EQ(shapeOf(set.getRoot()), model.shape()) << "step " << i;
+        ASSERT_EQ(set(value), static_cast<int>(reference.count(value.v)));
+        ASSERT_EQ(set[value], model.depth(value));
+    }
+    EXPECT_GT(throws, 1000);  // the countdown reached every kind of copy
+}
+
+TEST(ExceptionSafety, ACountThatWouldPassIntMaxThrowsAndChangesNothing) {
+    for (const bool rootLeaf : {true, false}) {
+        BSTSET<int> set;
+        const std::vector<int> values = rootLeaf ? std::vector<int>{7} : std::vector<int>{5, 1, 9, 7, 8};
+        for (int v : values) set << v;
+        int levels;
+        LeafNode<int>* leaf = InnerNode<int>::leafFor(set.getRoot(), 7, levels);
+        leaf->multiplicity = INT_MAX - 1;
+        set << 7;
+        EXPECT_EQ(set(7), INT_MAX);
+        const std::string before = shapeOf(set.getRoot());
+        const std::size_t size = set.size();
+        EXPECT_THROW(set << 7, std::length_error);
+        EXPECT_EQ(shapeOf(set.getRoot()), before);
+        EXPECT_EQ(set.size(), size);
+        EXPECT_EQ(set(7), INT_MAX);
+        EXPECT_EQ(set[7], levels + 1);
+        set >> 7;
+        EXPECT_EQ(set(7), INT_MAX - 1);
+    }
+}
+
+TEST(Aliasing, AnArgumentMayReferIntoTheSet) {
+    // Hunts a removal that reads its argument after freeing the leaf that
+    // holds it (under AddressSanitizer: heap-use-after-free).
+    BSTSET<std::string> words;
+    const std::vector<std::string> held = {"a fairly long word to leave the small buffer", "b another long word, also on the heap",
+                                           "c yet another word that will not fit inline"};
+    for (const std::string& w : held) words << w;
+    words << *words.begin();  // the smallest, twice now
+    EXPECT_EQ(words(held[0]), 2);
+    words >> *words.begin();
+    words >> *words.begin();  // its leaf goes with this one
+    EXPECT_FALSE(words.contains(held[0]));
+    EXPECT_EQ(words[held[0]], -1);
+    EXPECT_EQ(words.size(), 2u);
+    EXPECT_TRUE(words.removeOne(*words.find(held[2])));
+    EXPECT_EQ(std::vector<std::string>(words.begin(), words.end()), std::vector<std::string>{held[1]});
+    words >> *words.begin();
+    EXPECT_TRUE(words.empty());
+}
+
+// Removes one occurrence of `value` from `other` when it dies: an element
+// whose destructor runs code that uses another set.
+struct Evicting {
+    int v;
+    BSTSET<int>* other;
+    static constexpr int kDeep = 299;
+    Evicting(int x, BSTSET<int>* o) : v(x), other(o) {}
+    Evicting(const Evicting&) = default;
+    Evicting& operator=(const Evicting&) = default;
+    ~Evicting() {
+        if (other != nullptr) *other >> kDeep;
+    }
+    bool operator<(const Evicting& o) const { return v < o.v; }
+    bool operator>(const Evicting& o) const { return v > o.v; }
+    bool operator==(const Evicting& o) const { return v == o.v; }
+    bool operator!=(const Evicting& o) const { return v != o.v; }
+};
+std::ostream& operator<<(std::ostream& out, const Evicting& e) { return out << e.v; }
+
+TEST(Reentrancy, ARemovalMayRunCodeThatRemovesFromAnotherSet) {
+    // Hunts walks that share one path buffer: the inner removal walks a
+    // taller tree than the outer one, which used to reallocate the buffer
+    // under the outer removal's feet.
+    BSTSET<int> other;
+    for (int i = 0; i <= Evicting::kDeep; ++i) other << i;
+    int levels;
+    InnerNode<int>::leafFor(other.getRoot(), Evicting::kDeep, levels)->multiplicity = 1000000;
+    {
+        BSTSET<Evicting> outer;
+        for (int i = 0; i < 100; ++i) outer << Evicting(i, &other);
+        for (int i = 99; i >= 50; --i) outer >> Evicting(i, nullptr);  // each from the bottom of the chain
+        EXPECT_TRUE(treeIsSound(outer.getRoot()));
+        std::vector<int> left;
+        for (const Evicting& e : outer) left.push_back(e.v);
+        std::vector<int> expected(50);
+        for (int i = 0; i < 50; ++i) expected[i] = i;
+        EXPECT_EQ(left, expected);
+    }
+    EXPECT_TRUE(treeIsSound(other.getRoot()));
+    EXPECT_LT(other(Evicting::kDeep), 1000000);
+    // Every occurrence the destructors took away is gone from the size too.
+    EXPECT_EQ(static_cast<long>(other.size()) - 300, static_cast<long>(other(Evicting::kDeep)) - 1000000);
+}
+
+// Doubles including NaN, which equals nothing: once a tree has held one,
+// every walk must take exactly the comparisons of the plain formulation.
+TEST(Unordered, NotANumberFollowsThePlainComparisons) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    {
+        BSTSET<double> set;
+        for (double v : {1.0, nan, 5.0}) set << v;
+        set >> 5.0;  // routed by the children's bounds, 5 is not reached
+        EXPECT_EQ(set[5.0], 3);
+        EXPECT_EQ(set(5.0), 1);
+    }
+    const std::vector<double> pool = {1, 2, 3, 4, 5, 6, 7, 8, -0.0, 0.0, nan};
+    for (unsigned seed = 1; seed <= 20; ++seed) {
+        std::mt19937 rng(seed);
+        BSTSET<double> set;
+        testing::RecursiveModel<double> model;
+        for (int i = 0; i < 300; ++i) {
+            // NaN only now and then, so ordered stretches come first.
+            double v = pool[rng() % (pool.size() - 1)];
+            if (rng() % 40 == 0) v = nan;
+            if (rng() % 3 != 0) {
+                set << v;
+                model.add(v);
+            } else {
+                set >> v;
+                model.del(v);
+            }
+            ASSERT_EQ(shapeOf(set.getRoot()), model.shape()) << "seed " << seed << ", step " << i;
+            for (double probe : {v, 4.5, 1.0, 8.0}) {
+                ASSERT_EQ(set[probe], model.depth(probe)) << probe;
+                ASSERT_EQ(set(probe), model.count(probe)) << probe;
+            }
+        }
+        const std::vector<double> values = model.values();
+        std::vector<double> walked(set.begin(), set.end());
+        ASSERT_EQ(walked.size(), values.size());
+        BSTSET<double> moved(std::move(set));
+        moved << 4.5;
+        model.add(4.5);
+        ASSERT_EQ(shapeOf(moved.getRoot()), model.shape()) << "after a move, seed " << seed;
+    }
+}
+
+#if defined(__GLIBC__) && !defined(ORLO_ADDRESS_SANITIZER)
+std::size_t heapInUse() {
+    const struct mallinfo2 info = ::mallinfo2();
+    return info.uordblks + info.hblkhd;
+}
+
+TEST(Memory, ADestroyedSetGivesItsMemoryBackWhileAnotherLives) {
+    // Hunts node memory kept for the whole process while any set lives.
+    BSTSET<int> small;
+    small << 1;
+    const std::size_t before = heapInUse();
+    {
+        BSTSET<int> big;
+        std::mt19937 rng(1);
+        for (int i = 0; i < 200000; ++i) big << static_cast<int>(rng());
+        EXPECT_GT(heapInUse(), before + 8 * 1000 * 1000);
+        EXPECT_GT(big.memoryHeld(), 8u * 1000 * 1000);
+        BSTSET<int> cleared;
+        for (int i = 0; i < 100000; ++i) cleared << static_cast<int>(rng());
+        cleared.clear();
+        EXPECT_EQ(cleared.memoryHeld(), 0u);
+        for (int i = 0; i < 1000; ++i) cleared << i;
+        for (int i = 0; i < 1000; ++i) cleared >> i;  // emptied by removals
+        EXPECT_EQ(cleared.memoryHeld(), 0u);
+    }
+    EXPECT_LT(heapInUse(), before + 64 * 1024);
+    EXPECT_EQ(small(1), 1);
+}
+#endif
+
+#if defined(ORLO_ADDRESS_SANITIZER)
+TEST(MemoryDeathTest, ReadingThroughAFreedNodeIsReported) {
+    // A dangling iterator: its leaf was freed by the removal.
+    EXPECT_DEATH(
+        {
+            BSTSET<int> set;
+            for (int v : {1, 2, 3}) set << v;
+            auto it = set.find(2);
+            set >> 2;
+            set << 4;  // a freed block must not be handed out again
+            std::printf("%d\n", *it);
+        },
+        "AddressSanitizer");
+}
+#endif
+
+TEST(Threads, SetsInDifferentThreadsShareNothing) {
+    // Under ThreadSanitizer this hunts state shared between sets: node
+    // memory, removal paths, caches.
+    auto work = [](unsigned seed, std::vector<int>* listing) {
+        std::mt19937 rng(seed);
+        BSTSET<int> a;
+        BSTSET<std::string> b;
+        for (int i = 0; i < 20000; ++i) {
+            const int v = static_cast<int>(rng() % 5000);
+            if (rng() % 3 != 0) {
+                a << v;
+                b << std::to_string(v);
+            } else {
+                a >> v;
+                b >> std::to_string(v);
+            }
+        }
+        listing->assign(a.begin(), a.end());
+        if (b.size() != a.size()) listing->clear();
+    };
+    std::vector<int> first, second;
+    std::thread one(work, 1u, &first), two(work, 2u, &second);
+    one.join();
+    two.join();
+    std::vector<int> again;
+    work(1u, &again);
+    EXPECT_EQ(first, again);
+    EXPECT_FALSE(second.empty());
+    EXPECT_TRUE(std::is_sorted(second.begin(), second.end()));
 }
 
 }  // namespace

@@ -120,6 +120,63 @@ TEST(IteratorAsStandardIterator, ConstIteratorsCompare) {
     EXPECT_TRUE(past == end);
 }
 
+TEST(IteratorAsStandardIterator, PostfixReturnsWhereItStood) {
+    BSTSET<int> set;
+    for (int v : {3, 1, 2}) set << v;
+    auto it = set.begin();
+    const auto before = it++;
+    EXPECT_EQ(*before, 1);
+    EXPECT_EQ(*it, 2);
+    EXPECT_EQ(*it++, 2);
+    EXPECT_EQ(*it, 3);
+    it++;
+    EXPECT_TRUE(it == set.end());
+    EXPECT_TRUE(before != it);
+}
+
+TEST(IteratorAsStandardIterator, AConstSetIsIteratedAndQueried) {
+    BSTSET<std::string> set;
+    for (const char* w : {"pear", "apple", "fig", "apple"}) set << w;
+    const BSTSET<std::string>& view = set;
+    EXPECT_EQ(std::vector<std::string>(view.begin(), view.end()), (std::vector<std::string>{"apple", "fig", "pear"}));
+    EXPECT_EQ(std::vector<std::string>(view.cbegin(), view.cend()), (std::vector<std::string>{"apple", "fig", "pear"}));
+    EXPECT_EQ(view[std::string("apple")], view["apple"]);
+    EXPECT_EQ(view(std::string("apple")), 2);
+    EXPECT_EQ(view.count("apple"), 2u);
+    EXPECT_TRUE(view.contains("fig"));
+    EXPECT_FALSE(view.contains("kiwi"));
+    EXPECT_EQ(view.size(), 4u);
+    EXPECT_TRUE(view.find("kiwi") == view.end());
+}
+
+TEST(IteratorAsStandardIterator, FindStandsWhereAWalkWouldAndGoesOnFromThere) {
+    // Hunts a find() whose path misses an ancestor: stepping on from it
+    // would then skip or repeat values.
+    for (const char* kind : {"ascending", "descending", "random"}) {
+        BSTSET<int> set;
+        std::mt19937 rng(9);
+        std::vector<int> values;
+        for (int i = 0; i < 200; ++i) {
+            const int v = kind[0] == 'a' ? i : kind[0] == 'd' ? 200 - i : static_cast<int>(rng() % 1000);
+            set << v;
+            values.push_back(v);
+        }
+        std::sort(values.begin(), values.end());
+        values.erase(std::unique(values.begin(), values.end()), values.end());
+        for (std::size_t i = 0; i < values.size(); i += 7) {
+            auto it = set.find(values[i]);
+            ASSERT_TRUE(it != set.end());
+            EXPECT_EQ(std::vector<int>(it, set.end()), std::vector<int>(values.begin() + static_cast<std::ptrdiff_t>(i), values.end())) << kind;
+        }
+        auto at = set.insert(values.back() + 1);
+        EXPECT_EQ(*at, values.back() + 1);
+        EXPECT_TRUE(++at == set.end());
+        set.clear();
+        EXPECT_TRUE(set.empty());
+        EXPECT_TRUE(set.begin() == set.end());
+    }
+}
+
 TEST(IteratorDeathTest, ReadingTheEndPrintsSakraAndExitsWithOne) {
     BSTSET<int> set;
     // Standard output is sent to standard error so the death test sees it.

@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "RecursiveModel.h"
 #include "TreeInvariants.h"
 #include "bstset/BSTSET.h"
 
@@ -53,118 +54,6 @@ std::string shapeOf(Node<T>* root) {
     return out.str();
 }
 
-/// The tree's algorithms as described, recursively and with nothing added:
-/// the yardstick for the iterative implementation on small trees.
-template <typename T>
-class RecursiveModel {
-public:
-    void add(const T& v) { root_ = root_ ? add(std::move(root_), v) : leaf(v); }
-    void del(const T& v) {
-        if (root_) root_ = del(std::move(root_), v);
-    }
-    int depth(const T& v) const { return root_ ? depth(root_.get(), v) : -1; }
-    int count(const T& v) const { return root_ ? count(root_.get(), v) : 0; }
-
-    std::string shape() const {
-        std::ostringstream out;
-        if (root_) shape(root_.get(), out);
-        return out.str();
-    }
-
-private:
-    struct N {
-        bool isLeaf = true;
-        T value{};
-        int multiplicity = 1;
-        T minValue{}, maxValue{};
-        std::unique_ptr<N> left, right;
-    };
-    using P = std::unique_ptr<N>;
-
-    static P leaf(const T& v) {
-        P n = std::make_unique<N>();
-        n->value = v;
-        return n;
-    }
-    static const T& leftMin(const N* n) { return n->isLeaf ? n->value : n->minValue; }
-    static const T& rightMax(const N* n) { return n->isLeaf ? n->value : n->maxValue; }
-
-    static P add(P n, const T& v) {
-        if (n->isLeaf) {
-            if (v == n->value) {
-                ++n->multiplicity;
-                return n;
-            }
-            P inner = std::make_unique<N>();
-            inner->isLeaf = false;
-            if (v < n->value) {
-                inner->left = leaf(v);
-                inner->right = std::move(n);
-            } else {
-                inner->left = std::move(n);
-                inner->right = leaf(v);
-            }
-            inner->maxValue = rightMax(inner->right.get());
-            inner->minValue = leftMin(inner->left.get());
-            return inner;
-        }
-        if (v < leftMin(n->left.get())) {
-            n->minValue = v;
-        } else if (v > rightMax(n->right.get())) {
-            n->maxValue = v;
-        }
-        if (v < leftMin(n->right.get())) {
-            n->left = add(std::move(n->left), v);
-        } else {
-            n->right = add(std::move(n->right), v);
-        }
-        return n;
-    }
-
-    static P del(P n, const T& v) {
-        if (n->isLeaf) {
-            if (v != n->value) return n;
-            if (n->multiplicity == 1) return nullptr;
-            --n->multiplicity;
-            return n;
-        }
-        if (v < n->minValue || v > n->maxValue) return n;
-        if (v > rightMax(n->left.get())) {
-            if (v < leftMin(n->right.get())) return n;
-            n->right = del(std::move(n->right), v);
-            if (!n->right) return std::move(n->left);
-            n->maxValue = rightMax(n->right.get());
-            return n;
-        }
-        n->left = del(std::move(n->left), v);
-        if (!n->left) return std::move(n->right);
-        n->minValue = leftMin(n->left.get());
-        return n;
-    }
-
-    static int count(const N* n, const T& v) {
-        if (n->isLeaf) return v == n->value ? n->multiplicity : 0;
-        return v < leftMin(n->right.get()) ? count(n->left.get(), v) : count(n->right.get(), v);
-    }
-    static int depth(const N* n, const T& v) {
-        if (n->isLeaf) return v == n->value ? 1 : -1;
-        const int d = v < leftMin(n->right.get()) ? depth(n->left.get(), v) : depth(n->right.get(), v);
-        return d == -1 ? -1 : d + 1;
-    }
-    static void shape(const N* n, std::ostringstream& out) {
-        if (n->isLeaf) {
-            out << n->value << '*' << n->multiplicity << ' ';
-            return;
-        }
-        out << '[' << n->minValue << ',' << n->maxValue << "](";
-        shape(n->left.get(), out);
-        shape(n->right.get(), out);
-        out << ')';
-    }
-
-    P root_;
-};
-
 /// A BSTSET, a std::multiset and the recursive model driven through the
 /// same operations, and compared after each.
 template <typename T>
@@ -185,10 +74,37 @@ struct Mirrored {
         }
     }
 
+    /// Moves the set out and back through a second set, using the emptied
+    /// one on the way: a move must carry everything and leave a usable set.
+    ::testing::AssertionResult moveAround(const T& probe) {
+        BSTSET<T> elsewhere(std::move(set));
+        if (!set.empty() || set.size() != 0 || set.begin() != set.end() || set[probe] != -1) {
+            return ::testing::AssertionFailure() << "a moved-from set is not empty";
+        }
+        set << probe;
+        set >> probe;
+        if (!set.empty()) return ::testing::AssertionFailure() << "a moved-from set did not take and give back a value";
+        BSTSET<T> assigned;
+        assigned << probe;
+        assigned = std::move(elsewhere);
+        set = std::move(assigned);
+        return ::testing::AssertionSuccess();
+    }
+
     /// The tree is sound and has the model's exact shape, and the queries
-    /// about v agree with the model and the multiset.
+    /// about v agree with the model and the multiset, by the operators and
+    /// by the standard names.
     ::testing::AssertionResult agreeAbout(T v) {
         if (auto sound = treeIsSound(set.getRoot()); !sound) return sound;
+        if (set.size() != reference.size() || set.empty() != reference.empty()) {
+            return ::testing::AssertionFailure() << "size " << set.size() << ", multiset " << reference.size();
+        }
+        const std::size_t held = reference.count(v);
+        const auto found = set.find(v);
+        if (set.count(v) != held || set.contains(v) != (held != 0) || (found != set.end()) != (held != 0) ||
+            (found != set.end() && !(*found == v))) {
+            return ::testing::AssertionFailure() << "count/contains/find disagree about " << v;
+        }
         if (shapeOf(set.getRoot()) != model.shape()) {
             return ::testing::AssertionFailure() << "shape " << shapeOf(set.getRoot()) << ", model " << model.shape();
         }
