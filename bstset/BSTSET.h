@@ -325,7 +325,7 @@ private:
 
 }  // namespace orlo
 
-#if defined(__cpp_lib_ranges)
+#if __cplusplus >= 202002L && __has_include(<ranges>)
 // size() counts every occurrence, as std::multiset does, but the iterator
 // visits each distinct value once: the range's length is not size(), so the
 // range library must not take it for one (std::ranges::distance walks).

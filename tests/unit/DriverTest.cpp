@@ -8,10 +8,16 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+
 #include "Format.h"
 #include "Interpreter.h"
 #include "Io.h"
 #include "ParseStream.h"
+#include "Program.h"
 
 namespace orlo {
 namespace {
@@ -208,6 +214,39 @@ TEST(Interpreter, ReadErrorStillListsWhatWasDone) {
     EXPECT_EQ(how, FileRun::Ran);
     runFile("INT\n", &how, 0);
     EXPECT_EQ(how, FileRun::Unreadable);
+}
+
+// Runs the commands on a set whose value 7 already occurs INT_MAX - 1 times.
+FileRun runNearTheCountLimit(LineReader& file, LineWriter& out) {
+    std::string_view typeLine;
+    if (!file.next(typeLine)) return FileRun::Unreadable;
+    BSTSET<int> set;
+    for (int v : {3, 7, 9}) set << v;
+    int levels;
+    InnerNode<int>::leafFor(set.getRoot(), 7, levels)->multiplicity = INT_MAX - 1;
+    runCommands(file, out, set);
+    return FileRun::Ran;
+}
+
+TEST(ProgramDeathTest, ACountPastIntMaxEndsTheRunLikeRunningOutOfMemory) {
+    char path[] = "/tmp/orlo-count-XXXXXX";
+    const int fd = ::mkstemp(path);
+    ASSERT_GE(fd, 0);
+    const std::string file = "INT\nADD 7\nADD 7\nADD 9\n";
+    ASSERT_EQ(::write(fd, file.data(), file.size()), static_cast<ssize_t>(file.size()));
+    ::close(fd);
+    char name[] = "Orlo";
+    char* argv[] = {name, path, nullptr};
+    // What was printed before the refused line stays printed; the refused
+    // line prints its echo only; standard error says why; the status is 1.
+    EXPECT_EXIT(
+        {
+            ::dup2(STDERR_FILENO, STDOUT_FILENO);
+            std::exit(runProgram(2, argv, "Orlo", runNearTheCountLimit));
+        },
+        ::testing::ExitedWithCode(1),
+        "^ADD 7\nb\\[7\\] == 3\nb\\(7\\) == 2147483647\nADD 7\nOrlo: BSTSET: a value cannot occur more than INT_MAX times\n$");
+    ::unlink(path);
 }
 
 }  // namespace

@@ -1,0 +1,5 @@
+DOUBLE
+ADD 1
+ADD nan
+ADD 5
+DEL 5
