@@ -10,6 +10,18 @@ orlo_run() {
   ${ORLO_WRAPPER:-} "$orlo" "$@"
 }
 
+# orlo_run_preloaded LIB ARGS...: as orlo_run, with LIB preloaded into Orlo.
+# Under a qemu-user wrapper the library is for the emulated machine, so qemu
+# hands it to the guest instead of the host's loader.
+orlo_run_preloaded() {
+  local lib=$1
+  shift
+  case ${ORLO_WRAPPER:-} in
+    qemu-*) $ORLO_WRAPPER -E "LD_PRELOAD=$lib" "$orlo" "$@" ;;
+    *) LD_PRELOAD=$lib ${ORLO_WRAPPER:-} "$orlo" "$@" ;;
+  esac
+}
+
 fail() {
   echo "FAIL: $*"
   exit 1

@@ -1,7 +1,7 @@
 // Fuzz target: arbitrary bytes run as a command file, in-process. The run's
 // output must match, byte for byte, the output of the same file run on the
-// plain recursive model of the tree; after every run the tree must be sound
-// and its listing strictly ascending. Crashes, leaks and undefined behaviour
+// plain recursive model of the tree; after every run an ordered tree must be
+// sound and its listing strictly ascending. Crashes, leaks and undefined behaviour
 // are left to the sanitizers to catch.
 #include <cstddef>
 #include <cstdint>
@@ -48,8 +48,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         using T = typename decltype(tag)::type;
         orlo::BSTSET<T> set;
         std::string printed = runOn(file, piece, set);
-        require(orlo::testing::treeProblem(set.getRoot()).empty(), orlo::testing::treeProblem(set.getRoot()), file);
-        require(orlo::testing::listingProblem(set).empty(), orlo::testing::listingProblem(set), file);
+        // A value unequal to itself (NaN, read by libc++) is never removed
+        // again, and a tree holding one is not ordered: the model alone
+        // judges it.
+        bool ordered = true;
+        for (const T& v : set) ordered = ordered && v == v;
+        if (ordered) {
+            require(orlo::testing::treeProblem(set.getRoot()).empty(), orlo::testing::treeProblem(set.getRoot()), file);
+            require(orlo::testing::listingProblem(set).empty(), orlo::testing::listingProblem(set), file);
+        }
         orlo::NullSink discard;
         orlo::LineWriter quiet(discard);
         orlo::printListing(set, quiet);
@@ -67,7 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             orlo::appendValue(shown, *it);
             printed += shown + '\n';
         }
-        require(printed == expected, "the output differs from the recursive model's", file);
+        require(printed == expected, "the output differs from the recursive model's:\n" + printed + "-- model:\n" + expected, file);
     });
     return 0;
 }

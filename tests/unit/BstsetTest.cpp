@@ -660,6 +660,13 @@ TEST(Threads, SetsInDifferentThreadsShareNothing) {
         }
         listing->assign(a.begin(), a.end());
         if (b.size() != a.size()) listing->clear();
+        // Nodes made by hand come from the one arena all threads share.
+        for (int i = 0; i < 2000; ++i) {
+            Node<int>* hand = new LeafNode<int>(i);
+            hand = hand->add(i + 1);
+            hand = hand->add(i - 1);
+            InnerNode<int>::destroy(hand);
+        }
     };
     std::vector<int> first, second;
     std::thread one(work, 1u, &first), two(work, 2u, &second);
