@@ -433,7 +433,9 @@ TEST(ExceptionSafety, AnUpdateWhoseCopyThrowsChangesNothing) {
         const bool add = rng() % 3 != 0;
         const std::string before = shapeOf(set.getRoot());
         const std::size_t sizeBefore = set.size();
-        Fragile::copiesLeft = 1 + static_cast<int>(rng() % 5);
+        // Half the updates run unarmed, so the tree grows; the others throw
+        // at one of the first ten copies (a new value takes five or more).
+        Fragile::copiesLeft = rng() % 2 == 0 ? 0 : 1 + static_cast<int>(rng() % 10);
         bool threw = false;
         try {
             if (add) {
@@ -463,7 +465,8 @@ TEST(ExceptionSafety, AnUpdateWhoseCopyThrowsChangesNothing) {
         ASSERT_EQ(set(value), static_cast<int>(reference.count(value.v)));
         ASSERT_EQ(set[value], model.depth(value));
     }
-    EXPECT_GT(throws, 1000);  // the countdown reached every kind of copy
+    EXPECT_GT(throws, 500);
+    EXPECT_GT(set.size(), 500u);  // the tree grew tall enough to widen runs of bounds
 }
 
 TEST(ExceptionSafety, ACountThatWouldPassIntMaxThrowsAndChangesNothing) {
