@@ -42,11 +42,23 @@ bool withElementType(ElementType type, F&& f) {
     return false;
 }
 
+/// One command line as the run answered it, for tools that watch a run step
+/// by step (orlo-dot).
+template <typename T>
+struct CommandStep {
+    std::string_view line;  // as read, keyword included
+    bool updated;           // an ADD or DEL with a value: the set was updated
+    bool isAdd;
+    const T& value;         // the value read (meaningful when updated)
+};
+
 /// Runs the command lines that follow the type line against `set`, until the
-/// input ends or fails (see LineReader::error()). Any type with BSTSET's
-/// value_type and operators will do (the tests run a model of the tree).
-template <typename Set>
-void runCommands(LineReader& file, LineWriter& out, Set& set) {
+/// input ends or fails (see LineReader::error()), or until `after`, called
+/// once each command line has been answered, returns false. Any type with
+/// BSTSET's value_type and operators will do (the tests run a model of the
+/// tree).
+template <typename Set, typename After>
+void runCommands(LineReader& file, LineWriter& out, Set& set, After&& after) {
     using T = typename Set::value_type;
     ParseStream parse;
     // The value keeps whatever the last extraction left in it; a failed
@@ -62,25 +74,32 @@ void runCommands(LineReader& file, LineWriter& out, Set& set) {
         const bool extracted = parse.extract(value);
         const std::string_view keyword = line.substr(0, 3);
         const bool isAdd = keyword == "ADD";
+        const bool updated = extracted && (isAdd || keyword == "DEL");
         if (!isAdd && keyword != "DEL") {
             out.line("Omitting input line!");
-            continue;
-        }
-        shown.clear();
-        appendValue(shown, value);
-        out.line(keyword, " ", shown);
-        if (!extracted) {
-            out.line("Omitting input line!");
-            continue;
-        }
-        if (isAdd) {
-            set << value;
         } else {
-            set >> value;
+            shown.clear();
+            appendValue(shown, value);
+            out.line(keyword, " ", shown);
+            if (!extracted) {
+                out.line("Omitting input line!");
+            } else {
+                if (isAdd) {
+                    set << value;
+                } else {
+                    set >> value;
+                }
+                out.line("b[", shown, "] == ", set[value]);
+                out.line("b(", shown, ") == ", set(value));
+            }
         }
-        out.line("b[", shown, "] == ", set[value]);
-        out.line("b(", shown, ") == ", set(value));
+        if (!after(CommandStep<T>{line, updated, isAdd, value})) return;
     }
+}
+
+template <typename Set>
+void runCommands(LineReader& file, LineWriter& out, Set& set) {
+    runCommands(file, out, set, [](const auto&) { return true; });
 }
 
 /// Prints each distinct value once, in ascending order.

@@ -145,6 +145,12 @@ public:
         sink_.writeLine(start, static_cast<std::size_t>(end - start));
     }
 
+    /// Hands text that is not one line (part of a document) to the sink as
+    /// it is, in one piece.
+    void raw(std::string_view text) {
+        if (!text.empty()) sink_.writeLine(text.data(), text.size());
+    }
+
 private:
     static std::size_t bound(std::string_view text) { return text.size(); }
     static std::size_t bound(int) { return kIntChars; }

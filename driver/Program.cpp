@@ -29,10 +29,10 @@ void writeError(const std::string& text) {
     }
 }
 
-int printUsage(LineWriter& out, const std::string& name) {
+int printUsage(LineWriter& out, const std::string& name, const char* options) {
     try {
         out.line("\nUsage for ", name, " application:\n");
-        out.line("\t", name, " commandFile [--time-measure]\n");
+        out.line("\t", name, " ", options, "commandFile [--time-measure]\n");
     } catch (const OutputError&) {
         // The status already says the command line was not usable.
     }
@@ -48,21 +48,21 @@ void reportTime(std::int64_t start) {
     writeError(report);
 }
 
-int run(int argc, char** argv, const std::string& name, FileRunner runner, std::int64_t start) {
+int run(int argc, char** argv, const std::string& name, FileRunner runner, std::int64_t start, const char* options) {
     FdSink standardOutput(STDOUT_FILENO);
     LineWriter out(standardOutput);
     const auto complain = [&](const std::string& what, int error) {
         writeError(name + ": " + what + ": " + std::strerror(error) + "\n");
     };
-    if (argc <= 1) return printUsage(out, name);
+    if (argc <= 1) return printUsage(out, name, options);
 
     const int fd = ::open(argv[1], O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return printUsage(out, name);
+    if (fd < 0) return printUsage(out, name, options);
     FdSource source(fd);
 
     bool timeMeasure = false;
     if (argc == 3) {
-        if (std::strcmp(argv[2], "--time-measure") != 0) return printUsage(out, name);
+        if (std::strcmp(argv[2], "--time-measure") != 0) return printUsage(out, name, options);
         timeMeasure = true;
     }
 
@@ -71,7 +71,7 @@ int run(int argc, char** argv, const std::string& name, FileRunner runner, std::
     try {
         // A file that opens but cannot be read (a directory, say) is as
         // unusable as one that does not open.
-        if (runner(file, out) == FileRun::Unreadable) return printUsage(out, name);
+        if (runner(file, out) == FileRun::Unreadable) return printUsage(out, name, options);
         if (file.error() != 0) {
             complain(std::string("error reading ") + argv[1], file.error());
             status = 1;
@@ -86,11 +86,18 @@ int run(int argc, char** argv, const std::string& name, FileRunner runner, std::
 
 }  // namespace
 
-int runProgram(int argc, char** argv, const char* name, FileRunner runner) {
+int usageError(const char* name, const char* options, const std::string& message) {
+    writeError(std::string(name) + ": " + message + "\n");
+    FdSink standardOutput(STDOUT_FILENO);
+    LineWriter out(standardOutput);
+    return printUsage(out, name, options);
+}
+
+int runProgram(int argc, char** argv, const char* name, FileRunner runner, const char* options) {
     // Taken first, so the report covers argument checks and file opening too.
     const std::int64_t start = processorTime();
     try {
-        return run(argc, argv, name, runner, start);
+        return run(argc, argv, name, runner, start, options);
     } catch (const std::bad_alloc&) {
         writeError(std::string(name) + ": out of memory\n");
         return 1;

@@ -10,6 +10,8 @@
 // memory ran out, or a value would occur more than INT_MAX times.
 #pragma once
 
+#include <string>
+
 #include "Interpreter.h"
 #include "Io.h"
 
@@ -19,7 +21,12 @@ namespace orlo {
 /// the rest, writing to `out`.
 using FileRunner = FileRun (*)(LineReader& file, LineWriter& out);
 
-/// The whole program: `name` appears in the usage text and in messages.
-int runProgram(int argc, char** argv, const char* name, FileRunner runner);
+/// The whole program: `name` appears in the usage text and in messages;
+/// `options`, when given, stands in the usage text before commandFile.
+int runProgram(int argc, char** argv, const char* name, FileRunner runner, const char* options = "");
+
+/// A command line that cannot be used: "name: message" on standard error,
+/// the usage text on standard output, and -1 to return from main.
+int usageError(const char* name, const char* options, const std::string& message);
 
 }  // namespace orlo

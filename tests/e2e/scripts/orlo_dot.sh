@@ -1,6 +1,7 @@
-# orlo-dot: the tree a command file leaves, in DOT; the same command-line
-# checks as Orlo; any height drawn in a 64 KiB stack; and, where Graphviz is
-# installed, output that dot accepts.
+# orlo-dot: the tree a command file leaves, in DOT; the tree after any
+# command with its walk highlighted; figures; the same command-line checks as
+# Orlo, and its own options' errors; any height drawn in a 64 KiB stack; and,
+# where Graphviz is installed, output that dot accepts.
 . "$(dirname "$0")/../lib.sh"
 dot_tool=$(dirname "$orlo")/orlo-dot
 [ -x "$dot_tool" ] || fail "no orlo-dot beside $orlo"
@@ -11,6 +12,8 @@ cat > "$work/small.expected" <<'DOT'
 digraph BSTSET {
   ordering=out;
   node [fontname="monospace"];
+  labelloc=t;
+  label="distinct values 3, occurrences 4, routing nodes 2, height 3, leaf depth average 2.67, largest 3";
   n0 [shape=ellipse, label="1 .. 7"];
   n1 [shape=box, label="1\ncount 1"];
   n0 -> n1 [label="L"];
@@ -35,7 +38,7 @@ printf 'INT\nADD 1\nDEL 1\n' > "$work/empty.cmd"
 printf 'int\nADD 1\n' > "$work/none.cmd"
 [ -z "$(orlo_run "$work/none.cmd")" ] || fail "output for a file naming no type"
 
-usage_text=$(printf '\nUsage for orlo-dot application:\n\n\torlo-dot commandFile [--time-measure]\n\n_')
+usage_text=$(printf '\nUsage for orlo-dot application:\n\n\torlo-dot [--after N] [--depth D] [--stats | --html] commandFile [--time-measure]\n\n_')
 usage_text=${usage_text%_}
 expect_usage
 expect_usage "$work/missing.cmd"
@@ -44,9 +47,94 @@ mkdir "$work/dir.cmd" && expect_usage "$work/dir.cmd"
 orlo_run "$work/small.cmd" > /dev/full 2> "$work/err"
 [ $? = 1 ] && grep -q '^orlo-dot: error writing standard output: ' "$work/err" || fail "write error: $(cat "$work/err")"
 
+# Option errors: a message naming the problem on standard error, then the
+# usage text and 255, as for any unusable command line.
+expect_option_error() {  # expected message, arguments...
+  local message=$1
+  shift
+  expect_usage "$@" 2> /dev/null
+  orlo_run "$@" 2> "$work/err" > /dev/null
+  grep -qF "orlo-dot: $message" "$work/err" || fail "for '$*' expected '$message', got: $(cat "$work/err")"
+}
+expect_option_error "--after needs a whole number, 0 or more, not 'x'" --after x "$work/small.cmd"
+expect_option_error "--after needs a whole number, 0 or more, not '-1'" --after -1 "$work/small.cmd"
+expect_option_error "--depth needs a whole number, 1 or more, not '0'" --depth 0 "$work/small.cmd"
+expect_option_error "--after needs a number" "$work/small.cmd" --after
+expect_option_error "unknown option '--colour'" --colour "$work/small.cmd"
+expect_option_error "--stats and --html do not go together" --stats --html "$work/small.cmd"
+# The existing forms still run: a file, and a file with --time-measure.
+orlo_run "$work/small.cmd" --time-measure > /dev/null 2>&1 || fail "--time-measure: status $?"
+
+# --after N for every N: the highlighted leaf lies exactly as deep as Orlo
+# said for command N (filled when held, dashed where a walk for an absent
+# value ended), and the tree is the one after N commands.
+depth_of_highlight() {  # DOT on stdin -> depth of the highlighted leaf, or "none"
+  awk '/ -> / { parent[$3] = $1 }
+       /fillcolor="#ffd54f"|style=dashed/ { mark = $1 }
+       END { if (mark == "") { print "none"; exit } d = 1; for (n = mark; n in parent; n = parent[n]) d++; print d }'
+}
+printf 'INT\nADD 50\nADD 20\nADD 80\nADD 20\nADD 65\nDEL 99\nDEL 65\nADD 70\nDEL 20\nDEL 20\nADD 10\n' > "$work/steps.cmd"
+"$1" "$work/steps.cmd" > "$work/steps.out"
+commands=$(($(wc -l < "$work/steps.cmd") - 1))
+for n in $(seq 1 "$commands"); do
+  printed=$(sed -n "$((3 * n - 1))p" "$work/steps.out" | sed 's/.*== //')
+  drawn=$(orlo_run --after "$n" "$work/steps.cmd" | depth_of_highlight)
+  if [ "$printed" = -1 ]; then
+    [ "$drawn" != none ] && orlo_run --after "$n" "$work/steps.cmd" | grep -q 'style=dashed' || [ "$drawn" = none ] ||
+      fail "--after $n: absent value, but the highlight is not a dashed leaf"
+  else
+    [ "$drawn" = "$printed" ] || fail "--after $n: Orlo printed depth $printed, the drawing highlights depth $drawn"
+  fi
+  head -n "$((n + 1))" "$work/steps.cmd" > "$work/prefix.cmd"
+  [ "$(orlo_run --after "$n" "$work/steps.cmd" | grep -c 'shape=')" = "$(orlo_run "$work/prefix.cmd" | grep -c 'shape=')" ] ||
+    fail "--after $n does not draw the tree after $n commands"
+done
+[ "$(orlo_run --after 0 "$work/steps.cmd" | grep -c 'shape=')" = 0 ] || fail "--after 0 is not the empty tree"
+orlo_run --after 99 "$work/steps.cmd" 2> "$work/err" | cmp -s - <(orlo_run "$work/steps.cmd") || fail "--after past the end"
+grep -qF "orlo-dot: the file has $commands command lines" "$work/err" || fail "--after past the end: $(cat "$work/err")"
+
+# --stats on a sorted chain, against figures worked out by hand: leaf i sits
+# at depth i + 2 but for the last two, which share the bottom level.
+awk 'BEGIN { print "INT"; for (i = 0; i < 100; i++) print "ADD " i }' > "$work/chain.cmd"
+{
+  printf 'distinct values: 100\noccurrences: 100\nrouting nodes: 99\nheight: 100\n'
+  awk 'BEGIN { s = 0; for (d = 2; d <= 100; d++) s += d; printf "average leaf depth: %.2f\n", (s + 100) / 100 }'
+  printf 'largest leaf depth: 100\nleaves at depth 1: 0\n'
+  for d in $(seq 2 99); do echo "leaves at depth $d: 1"; done
+  echo "leaves at depth 100: 2"
+} > "$work/chain.expected"
+orlo_run --stats "$work/chain.cmd" | cmp -s - "$work/chain.expected" || fail "chain --stats: $(orlo_run --stats "$work/chain.cmd" | diff "$work/chain.expected" - | head)"
+
+# --stats on a random file, against Orlo itself: adding each listed value
+# once more and removing it again leaves the tree as it was, and the lines
+# Orlo prints for that ADD give the value's depth and count.
+awk 'BEGIN { srand(7); print "INT"; for (i = 0; i < 600; i++) print (rand() < 0.7 ? "ADD " : "DEL ") int(rand() * 400) }' > "$work/random.cmd"
+"$1" "$work/random.cmd" | grep -v '^[bAD]' > "$work/listing"
+{ cat "$work/random.cmd"; while read -r v; do printf 'ADD %s\nDEL %s\n' "$v" "$v"; done < "$work/listing"; } > "$work/probe.cmd"
+"$1" "$work/probe.cmd" | awk -v skip="$(($(grep -c . "$work/random.cmd") - 1))" '
+  /^ADD|^DEL|^Omit/ { n++ }
+  n > skip && (n - skip) % 2 == 1 && /^b\[/ { d = $3; depth[++leaves] = d; sum += d; if (d > h) h = d; at[d]++ }
+  n > skip && (n - skip) % 2 == 1 && /^b\(/ { occ += $3 - 1 }
+  END {
+    printf "distinct values: %d\noccurrences: %d\nrouting nodes: %d\nheight: %d\n", leaves, occ, leaves - 1, h
+    printf "average leaf depth: %.2f\nlargest leaf depth: %d\n", sum / leaves, h
+    for (d = 1; d <= h; d++) printf "leaves at depth %d: %d\n", d, at[d] + 0
+  }' > "$work/random.expected"
+orlo_run --stats "$work/random.cmd" | cmp -s - "$work/random.expected" ||
+  fail "random --stats: $(orlo_run --stats "$work/random.cmd" | diff "$work/random.expected" - | head)"
+
+# --depth cuts the drawing; a large tree is cut to a readable depth unless
+# asked otherwise, and standard error says how to see the rest.
+orlo_run --depth 3 "$work/random.cmd" > "$work/cut.dot" || fail "--depth: status $?"
+grep -q 'shape=box3d, label="[0-9]* values\\nheight [0-9]*"' "$work/cut.dot" || fail "--depth 3 cut nothing off"
+awk 'BEGIN { srand(3); print "INT"; for (i = 0; i < 2000; i++) print "ADD " int(rand() * 1000000000) }' > "$work/large.cmd"
+orlo_run "$work/large.cmd" 2> "$work/err" > "$work/large.dot" || fail "large tree: status $?"
+grep -q 'orlo-dot: the tree has [0-9]* leaves .*--depth D' "$work/err" || fail "large tree: no word on its depth: $(cat "$work/err")"
+[ "$(grep -c 'shape=' "$work/large.dot")" -le 600 ] || fail "large tree: $(grep -c 'shape=' "$work/large.dot") nodes drawn"
+
 # A chain 10,000 routing nodes tall.
 awk 'BEGIN { print "INT"; for (i = 0; i < 10000; i++) print "ADD " i }' > "$work/tall.cmd"
-(ulimit -s 64 && orlo_run "$work/tall.cmd") > "$work/tall.dot" || fail "tall tree: status $?"
+(ulimit -s 64 && orlo_run --depth 100000 "$work/tall.cmd") > "$work/tall.dot" || fail "tall tree: status $?"
 [ "$(grep -c 'shape=' "$work/tall.dot")" = 19999 ] || fail "tall tree: $(grep -c 'shape=' "$work/tall.dot") nodes drawn"
 [ "$(tail -n 1 "$work/tall.dot")" = "}" ] || fail "tall tree: unfinished graph"
 
