@@ -5,7 +5,9 @@
 . "$(dirname "$0")/../lib.sh"
 dot_tool=$(dirname "$orlo")/orlo-dot
 [ -x "$dot_tool" ] || fail "no orlo-dot beside $orlo"
+orlo_program=$orlo
 orlo=$dot_tool  # orlo_run and expect_usage now run orlo-dot
+run_orlo() { ${ORLO_WRAPPER:-} "$orlo_program" "$@"; }
 
 printf 'INT\nADD 5\nADD 1\nADD 9\nADD 5\nDEL 9\nADD 7\n' > "$work/small.cmd"
 cat > "$work/small.expected" <<'DOT'
@@ -74,7 +76,7 @@ depth_of_highlight() {  # DOT on stdin -> depth of the highlighted leaf, or "non
        END { if (mark == "") { print "none"; exit } d = 1; for (n = mark; n in parent; n = parent[n]) d++; print d }'
 }
 printf 'INT\nADD 50\nADD 20\nADD 80\nADD 20\nADD 65\nDEL 99\nDEL 65\nADD 70\nDEL 20\nDEL 20\nADD 10\n' > "$work/steps.cmd"
-"$1" "$work/steps.cmd" > "$work/steps.out"
+run_orlo "$work/steps.cmd" > "$work/steps.out"
 commands=$(($(wc -l < "$work/steps.cmd") - 1))
 for n in $(seq 1 "$commands"); do
   printed=$(sed -n "$((3 * n - 1))p" "$work/steps.out" | sed 's/.*== //')
@@ -109,9 +111,9 @@ orlo_run --stats "$work/chain.cmd" | cmp -s - "$work/chain.expected" || fail "ch
 # once more and removing it again leaves the tree as it was, and the lines
 # Orlo prints for that ADD give the value's depth and count.
 awk 'BEGIN { srand(7); print "INT"; for (i = 0; i < 600; i++) print (rand() < 0.7 ? "ADD " : "DEL ") int(rand() * 400) }' > "$work/random.cmd"
-"$1" "$work/random.cmd" | grep -v '^[bAD]' > "$work/listing"
+run_orlo "$work/random.cmd" | grep -v '^[bAD]' > "$work/listing"
 { cat "$work/random.cmd"; while read -r v; do printf 'ADD %s\nDEL %s\n' "$v" "$v"; done < "$work/listing"; } > "$work/probe.cmd"
-"$1" "$work/probe.cmd" | awk -v skip="$(($(grep -c . "$work/random.cmd") - 1))" '
+run_orlo "$work/probe.cmd" | awk -v skip="$(($(grep -c . "$work/random.cmd") - 1))" '
   /^ADD|^DEL|^Omit/ { n++ }
   n > skip && (n - skip) % 2 == 1 && /^b\[/ { d = $3; depth[++leaves] = d; sum += d; if (d > h) h = d; at[d]++ }
   n > skip && (n - skip) % 2 == 1 && /^b\(/ { occ += $3 - 1 }
