@@ -18,6 +18,7 @@
 
 #include <climits>
 #include <cstddef>
+#include <optional>
 #include <stdexcept>
 #include <type_traits>
 #include <utility>
@@ -76,8 +77,16 @@ public:
 
     BoundUpdate(const T& value, std::size_t bounds) : value_(value) {
         if constexpr (!kDirect) {
-            copies_.reserve(bounds);
-            for (std::size_t i = 0; i < bounds; ++i) copies_.push_back(value);
+            // Most updates change a bound or two: those copies stay on the
+            // stack.
+            if (bounds > kInline) spill_.reserve(bounds - kInline);
+            for (std::size_t i = 0; i < bounds; ++i) {
+                if (i < kInline) {
+                    inline_[i].emplace(value);
+                } else {
+                    spill_.push_back(value);
+                }
+            }
         } else {
             (void)bounds;
         }
@@ -88,13 +97,16 @@ public:
             bound = value_;
         } else {
             using std::swap;
-            swap(bound, copies_[next_++]);
+            swap(bound, next_ < kInline ? *inline_[next_] : spill_[next_ - kInline]);
+            ++next_;
         }
     }
 
 private:
+    static constexpr std::size_t kInline = kDirect ? 0 : 4;
     const T& value_;
-    std::vector<T> copies_;
+    std::optional<T> inline_[kInline == 0 ? 1 : kInline];
+    std::vector<T> spill_;
     std::size_t next_ = 0;
 };
 
