@@ -1,8 +1,11 @@
 // Micro-benchmarks of the multiset alone, without parsing or output:
-// insertion in random and in sorted order, queries, and removals.
+// insertion in random and in sorted order, queries, removals, and the
+// early walks that hint upcoming operations.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
+#include <fcntl.h>
+#include <unistd.h>
 #include <vector>
 
 #include "bstset/BSTSET.h"
@@ -72,5 +75,63 @@ void RandomRemove(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 BENCHMARK(RandomRemove)->Arg(1000)->Arg(100000);
+
+// The command mix of the random workload on a tree of 400,000 values, each
+// operation hinted to the set (BSTSET::prefetch) `ahead` operations before
+// it comes (0: no hints), as the interpreter hints the commands it reads
+// ahead. The tree is far larger than the caches, so without hints every
+// walk waits for memory level after level. With `writes` set, each
+// operation also writes three short lines to /dev/null, as Orlo writes three
+// lines per command: the system calls push the walks' nodes out of the
+// nearest cache in between.
+void EarlyWalk(benchmark::State& state) {
+    const auto ahead = static_cast<std::size_t>(state.range(0));
+    const bool writes = state.range(1) != 0;
+    const std::vector<int> held = randomValues(400000);
+    const std::vector<int> fresh = randomValues(800000);
+    struct Op {
+        bool add;
+        int value;
+    };
+    std::vector<Op> ops;
+    for (std::size_t i = 0; i < 200000; ++i) {
+        // 70% insertions of new values, 30% removals of held ones.
+        if (i % 10 < 7) {
+            ops.push_back({true, fresh[400000 + i]});
+        } else {
+            ops.push_back({false, held[(i * 7919) % held.size()]});
+        }
+    }
+    const int null = ::open("/dev/null", O_WRONLY);
+    for (auto _ : state) {
+        state.PauseTiming();
+        orlo::BSTSET<int> set;
+        for (int v : held) set << v;
+        state.ResumeTiming();
+        long sum = 0;
+        for (std::size_t i = 0; i < ops.size(); ++i) {
+            if (ahead != 0 && i + ahead < ops.size()) set.prefetch(ops[i + ahead].value);
+            if (ops[i].add) {
+                set << ops[i].value;
+            } else {
+                set >> ops[i].value;
+            }
+            sum += set[ops[i].value] + set(ops[i].value);
+            if (writes) {
+                for (int line = 0; line < 3; ++line) benchmark::DoNotOptimize(::write(null, "b[123456] == 17\n", 16));
+            }
+        }
+        benchmark::DoNotOptimize(sum);
+        state.PauseTiming();
+        set.clear();
+        state.ResumeTiming();
+    }
+    ::close(null);
+    state.SetItemsProcessed(state.iterations() * static_cast<long>(ops.size()));
+}
+BENCHMARK(EarlyWalk)
+    ->ArgsProduct({{0, 8, 16, 24, 28, 31}, {0, 1}})
+    ->ArgNames({"ahead", "writes"})
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace

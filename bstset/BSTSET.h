@@ -4,7 +4,9 @@
 // The operations are operators: `set << v` inserts one occurrence, `set >> v`
 // removes one, `set[v]` is the depth of v's leaf (-1 when absent) and `set(v)`
 // its multiplicity (0 when absent). Beside them the standard names: empty(),
-// size(), count(), contains(), find(), insert(), removeOne(), clear().
+// size(), count(), contains(), find(), insert(), removeOne(), clear(); and
+// prefetch(v), a hint of an operation to come, which starts fetching v's
+// path into the cache.
 //
 // What the element type T must offer (each missing one is a compile error
 // that names it):
@@ -31,6 +33,7 @@
 #include <cstdlib>
 #include <iostream>
 #include <iterator>
+#include <memory>
 #include <optional>
 #include <stack>
 #include <utility>
@@ -175,6 +178,7 @@ public:
         swap(lastValue_, other.lastValue_);
         swap(lastOutcome_, other.lastOutcome_);
         swap(lastKnown_, other.lastKnown_);
+        swap(walks_, other.walks_);
     }
     friend void swap(BSTSET& a, BSTSET& b) noexcept { a.swap(b); }
 
@@ -182,6 +186,7 @@ public:
     /// nothing, when v already occurs INT_MAX times.
     void operator<<(T v) {
         remember(v);
+        if (walks_) walks_->warm(v);
         Outcome outcome;
         if (root == nullptr) {
             if (arena_ == nullptr) arena_ = new TreeArena<T>();
@@ -201,6 +206,7 @@ public:
         if (root == nullptr) return;
         // The removal works on the copy: v may be the very value it frees.
         remember(v);
+        if (walks_) walks_->warm(v);
         const T& value = *lastValue_;
         Outcome outcome;
         if (unordered_) {
@@ -209,6 +215,13 @@ public:
             root = root->del(value, &outcome);
         }
         if (outcome.removed) --size_;
+        if (walks_ != nullptr && outcome.freedLeaf != nullptr) {
+            if (root == nullptr) {
+                walks_->forgetAll();  // the arena has given its memory back
+            } else {
+                walks_->forget(outcome.freedLeaf, outcome.freedInner);
+            }
+        }
         learn(outcome);
     }
 
@@ -266,8 +279,46 @@ public:
         return size_ != before;
     }
 
+    /// How many early walks prefetch() keeps under way.
+    static constexpr std::size_t kEarlyWalks = 32;
+
+    /// A hint that v is about to be inserted, removed or looked up: starts
+    /// fetching the nodes on v's path into the cache, so that walk, when it
+    /// comes, does not wait for memory level after level. Changes nothing
+    /// observable and never fails (a walk that cannot start is skipped).
+    ///
+    /// Each call also takes every walk under way one level further down, so
+    /// a caller that hints each upcoming value some kEarlyWalks - 1
+    /// operations ahead keeps that many fetches in flight and lets each walk
+    /// reach a leaf of a tree about that deep before its operation. A walk
+    /// started while kEarlyWalks are under way replaces the oldest.
+    ///
+    /// Early walks cost time of their own, so they are not taken where they
+    /// cannot pay: in a tree small enough to stay in the caches, and for
+    /// element types whose routing nodes span more than a cache line
+    /// (std::string), where a step fetches several lines and compares
+    /// through a call (bench/tree_bench.cpp, EarlyWalk).
+    void prefetch(const T& v) noexcept {
+        if constexpr (!kEarlyWalksPay) {
+            (void)v;
+        } else {
+            if (root == nullptr || arena_ == nullptr || arena_->bytesHeld() < kEarlyWalkBytes) return;
+            try {
+                if (!walks_) walks_ = std::make_unique<EarlyWalks>();
+                walks_->start(v, root);
+            } catch (...) {
+                // Out of memory, or a copy of v that throws: only a hint is
+                // lost.
+            }
+        }
+    }
+
+    /// How many early walks are under way (for tests and tuning).
+    std::size_t walksUnderWay() const noexcept { return walks_ ? walks_->underWay() : 0; }
+
     /// Removes everything and gives the nodes' memory back.
     void clear() noexcept {
+        if (walks_) walks_->forgetAll();
         InnerNode<T>::destroy(root);
         root = nullptr;
         size_ = 0;
@@ -302,6 +353,127 @@ private:
     std::optional<T> lastValue_;
     Outcome lastOutcome_;
     bool lastKnown_ = false;
+
+    // Walks begun ahead of time. A walk under way holds the two children of
+    // the routing node it has reached, already on their way into the cache;
+    // a step routes by them as the queries do and moves to one of them.
+    // Invariant: both children a walk holds are nodes of the tree. A removal
+    // hands over the nodes it frees (forget()), and clear() ends every walk.
+    // Each walk also keeps the nodes it has fetched (its trail), so the
+    // update it was started for can fetch them again all at once (warm()).
+    class EarlyWalks {
+    public:
+        void start(const T& v, const Node<T>* root) {
+            for (std::size_t i = 0; i < kEarlyWalks; ++i) {
+                if (right_[i] != nullptr) step(i);
+            }
+            if (!InnerNode<T>::isRouting(root)) return;
+            const std::size_t i = next_;
+            next_ = (next_ + 1) % kEarlyWalks;
+            right_[i] = nullptr;  // until the copy below has succeeded
+            trailLength_[i] = 0;
+            if (values_[i]) {
+                *values_[i] = v;
+            } else {
+                values_[i].emplace(v);
+            }
+            enter(i, static_cast<const InnerNode<T>*>(root));
+        }
+
+        /// The update of v is about to walk. Its early walk brought the path
+        /// into the caches, but the work since (the caller's system calls,
+        /// above all) may have pushed it out of the nearest one, where a walk
+        /// of dependent reads wants it: the trail is fetched again, all at
+        /// once. Trail nodes are only fetched, never read, so one that an
+        /// update has freed since does no harm.
+        void warm(const T& v) noexcept {
+            try {
+                for (std::size_t k = 0; k < kEarlyWalks; ++k) {
+                    const std::size_t i = (next_ + k) % kEarlyWalks;
+                    if (trailLength_[i] == 0 || !(*values_[i] == v)) continue;
+                    for (std::size_t t = 0; t < trailLength_[i]; ++t) fetch(trails_[i][t]);
+                    right_[i] = nullptr;
+                    trailLength_[i] = 0;
+                    return;
+                }
+            } catch (...) {
+                // A comparison that throws costs only the hint.
+            }
+        }
+
+        void forget(const void* leaf, const void* inner) noexcept {
+            for (std::size_t i = 0; i < kEarlyWalks; ++i) {
+                if (left_[i] == leaf || left_[i] == inner || right_[i] == leaf || right_[i] == inner) {
+                    right_[i] = nullptr;
+                }
+            }
+        }
+
+        std::size_t underWay() const noexcept {
+            std::size_t n = 0;
+            for (const Node<T>* right : right_) n += right != nullptr ? 1 : 0;
+            return n;
+        }
+
+        void forgetAll() noexcept {
+            for (std::size_t i = 0; i < kEarlyWalks; ++i) {
+                right_[i] = nullptr;
+                trailLength_[i] = 0;
+            }
+        }
+
+    private:
+        // Both children of each routing node on a path, down to this depth.
+        static constexpr std::size_t kTrail = 2 * 40;
+
+        static void fetch(const void* p) noexcept {
+#if defined(__GNUC__)
+            __builtin_prefetch(p);
+#else
+            (void)p;
+#endif
+        }
+
+        /// Walk i arrives at routing node n: its children are fetched.
+        void enter(std::size_t i, const InnerNode<T>* n) noexcept {
+            left_[i] = n->left;
+            right_[i] = n->right;
+            fetch(left_[i]);
+            fetch(right_[i]);
+            if (trailLength_[i] + 2 <= kTrail) {
+                trails_[i][trailLength_[i]] = left_[i];
+                trails_[i][trailLength_[i] + 1] = right_[i];
+                trailLength_[i] += 2;
+            }
+        }
+
+        /// Walk i goes one level down toward its value.
+        void step(std::size_t i) {
+            // The queries' routing; where the values are ordered it is the
+            // updates' too. The direction is a coin toss, so it is a select,
+            // not a branch.
+            const bool goLeft = detail::less(*values_[i], InnerNode<T>::smallest(right_[i]));
+            const Node<T>* child = detail::pick(goLeft, left_[i], right_[i]);
+            if (InnerNode<T>::isRouting(child)) {
+                enter(i, static_cast<const InnerNode<T>*>(child));
+            } else {
+                right_[i] = nullptr;  // at a leaf: the whole path is on its way
+            }
+        }
+
+        // Walk i: the children of the node it has reached (right_ null when
+        // no walk is under way), its value, and its trail.
+        const Node<T>* left_[kEarlyWalks] = {};
+        const Node<T>* right_[kEarlyWalks] = {};
+        std::optional<T> values_[kEarlyWalks];
+        std::size_t trailLength_[kEarlyWalks] = {};  // 0: nothing to warm
+        const void* trails_[kEarlyWalks][kTrail];
+        std::size_t next_ = 0;
+    };
+    std::unique_ptr<EarlyWalks> walks_;
+    static constexpr bool kEarlyWalksPay = sizeof(InnerNode<T>) <= 64;
+    // Below this much node memory a tree stays in the caches.
+    static constexpr std::size_t kEarlyWalkBytes = std::size_t{4} << 20;
 
     bool isLast(const T& v) const { return lastKnown_ && v == *lastValue_; }
 

@@ -151,13 +151,16 @@ P pick(bool c, P a, P b) noexcept {
 
 /// Where an insertion or removal leaves its value: the depth of the leaf that
 /// holds it (counting the called node as level 1) and its multiplicity, or -1
-/// and 0 when the value is not held; and whether a removal took an
-/// occurrence away. The depth and count queries that follow the update would
-/// answer exactly this.
+/// and 0 when the value is not held; whether a removal took an occurrence
+/// away; and the nodes it freed, so walks begun ahead of time can forget
+/// them. The depth and count queries that follow the update would answer
+/// exactly this.
 struct Outcome {
     int depth = -1;
     int count = 0;
     bool removed = false;
+    const void* freedLeaf = nullptr;
+    const void* freedInner = nullptr;
 };
 
 template <typename T>
@@ -279,10 +282,10 @@ public:
     Node<T>* getLeft() override { return left; }
     Node<T>* getRight() override { return right; }
 
-    // The hot walks tell the two node kinds apart, and read a node's
-    // smallest value, without virtual calls: typeid reads the kind from the
-    // node's type data, so no indirect branch is mispredicted level after
-    // level near the leaves. Should a platform hand
+    // The hot walks (and BSTSET's early walks) tell the two node kinds apart,
+    // and read a node's smallest value, without virtual calls: typeid reads
+    // the kind from the node's type data, so no indirect branch is
+    // mispredicted level after level near the leaves. Should a platform hand
     // out two type_info objects for one type, the comparisons of their
     // addresses fail and the virtual calls answer instead.
     static bool isRouting(const Node<T>* n) noexcept {
@@ -386,7 +389,7 @@ Node<T>* LeafNode<T>::del(const T& v, Outcome* outcome) {
         return this;
     }
     if (multiplicity == 1) {
-        if (outcome != nullptr) *outcome = {-1, 0, true};
+        if (outcome != nullptr) *outcome = {-1, 0, true, this};
         delete this;  // v may be this leaf's value: it is not read again
         return nullptr;
     }
@@ -577,7 +580,7 @@ Node<T>* InnerNode<T>::del(const T& v, Outcome* outcome) {
         } else {
             (parentRight ? parent->right : parent->left) = survivor;
         }
-        if (outcome != nullptr) outcome->removed = true;
+        if (outcome != nullptr) *outcome = {-1, 0, true, leaf, n};
         // The tree is whole again before any element's destructor runs.
         n->left = n->right = nullptr;
         delete n;
@@ -650,6 +653,7 @@ Node<T>* InnerNode<T>::delUnordered(Node<T>* root, const T& v, Outcome* outcome)
             n = kept;
             kept = nullptr;
             (step.wentRight ? in->right : in->left) = nullptr;
+            if (outcome != nullptr) outcome->freedInner = in;
             delete in;
             continue;
         }

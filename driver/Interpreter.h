@@ -8,9 +8,13 @@
 // ascending order.
 #pragma once
 
+#include <cstddef>
+#include <exception>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <type_traits>
+#include <utility>
 
 #include "Format.h"
 #include "Io.h"
@@ -52,54 +56,131 @@ struct CommandStep {
     const T& value;         // the value read (meaningful when updated)
 };
 
+/// The `after` of a run nobody watches: it never stops the run, and the
+/// interpreter keeps no copy of the lines for it.
+struct EveryStep {
+    template <typename Step>
+    bool operator()(const Step&) const noexcept {
+        return true;
+    }
+};
+
+namespace detail {
+
+template <typename Set, typename = void>
+struct HasPrefetch : std::false_type {};
+template <typename Set>
+struct HasPrefetch<Set, std::void_t<decltype(std::declval<Set&>().prefetch(std::declval<const typename Set::value_type&>()))>>
+    : std::true_type {};
+
+}  // namespace detail
+
+/// How many commands the interpreter reads ahead of the one it carries out.
+/// Each read-ahead value starts an early walk (BSTSET::prefetch), so this is
+/// one less than the walks a set keeps under way: the oldest walk is then
+/// the one whose command comes next.
+constexpr std::size_t kReadAhead = 31;
+
 /// Runs the command lines that follow the type line against `set`, until the
 /// input ends or fails (see LineReader::error()), or until `after`, called
 /// once each command line has been answered, returns false. Any type with
 /// BSTSET's value_type and operators will do (the tests run a model of the
 /// tree).
+///
+/// Commands are read and parsed kReadAhead ahead of the one being carried
+/// out, and a set that can (BSTSET::prefetch) is told of each upcoming
+/// value, so the paths of the next commands come from memory while this one
+/// runs. Parsing never depends on the set, so reading ahead changes nothing
+/// that is printed: each command still runs, and prints, in its turn. A
+/// read error, or an exception while reading ahead (out of memory), takes
+/// effect where it would without the window: after every command read
+/// before it has been carried out.
 template <typename Set, typename After>
 void runCommands(LineReader& file, LineWriter& out, Set& set, After&& after) {
     using T = typename Set::value_type;
+    constexpr bool kWatched = !std::is_same_v<std::decay_t<After>, EveryStep>;
+    enum class Keyword { Add, Del, Other };
+    struct Command {
+        std::string line;  // as read, keyword included (for a watching `after`)
+        Keyword keyword = Keyword::Other;
+        bool extracted = false;
+        T value{};
+    };
+    Command window[kReadAhead];
+    std::size_t first = 0;    // the next command to carry out
+    std::size_t pending = 0;  // commands read and not yet carried out
+
     ParseStream parse;
     // The value keeps whatever the last extraction left in it; a failed
     // extraction that stores nothing shows the previous value in its echo.
+    // Extractions happen in file order, as the commands run.
     T value{};
-    std::string shown;
     std::string_view line;
-    while (!file.atEnd()) {
-        if (!file.next(line)) return;
-        if (line.size() <= 2) continue;
-        parse.append(line.substr(3));
-        // Every line that gets here consumes a value, whatever its keyword.
-        const bool extracted = parse.extract(value);
-        const std::string_view keyword = line.substr(0, 3);
-        const bool isAdd = keyword == "ADD";
-        const bool updated = extracted && (isAdd || keyword == "DEL");
-        if (!isAdd && keyword != "DEL") {
+    std::exception_ptr failure;
+    // Reads the next command line into the window; false once the input has
+    // ended or failed.
+    const auto readAhead = [&]() {
+        try {
+            while (!file.atEnd()) {
+                if (!file.next(line)) return false;
+                if (line.size() <= 2) continue;
+                parse.append(line.substr(3));
+                Command& c = window[(first + pending) % kReadAhead];
+                // Every line that gets here consumes a value, whatever its
+                // keyword.
+                c.extracted = parse.extract(value);
+                const std::string_view keyword = line.substr(0, 3);
+                c.keyword = keyword == "ADD" ? Keyword::Add : keyword == "DEL" ? Keyword::Del : Keyword::Other;
+                c.value = value;
+                if constexpr (kWatched) c.line.assign(line);
+                ++pending;
+                if constexpr (detail::HasPrefetch<Set>::value) {
+                    if (c.extracted && c.keyword != Keyword::Other) set.prefetch(c.value);
+                }
+                return true;
+            }
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        return false;
+    };
+
+    bool more = true;
+    while (more && pending < kReadAhead) more = readAhead();
+    std::string shown;
+    while (pending != 0) {
+        const Command& c = window[first];
+        const bool isAdd = c.keyword == Keyword::Add;
+        if (c.keyword == Keyword::Other) {
             out.line("Omitting input line!");
         } else {
             shown.clear();
-            appendValue(shown, value);
-            out.line(keyword, " ", shown);
-            if (!extracted) {
+            appendValue(shown, c.value);
+            out.line(isAdd ? "ADD " : "DEL ", shown);
+            if (!c.extracted) {
                 out.line("Omitting input line!");
             } else {
                 if (isAdd) {
-                    set << value;
+                    set << c.value;
                 } else {
-                    set >> value;
+                    set >> c.value;
                 }
-                out.line("b[", shown, "] == ", set[value]);
-                out.line("b(", shown, ") == ", set(value));
+                out.line("b[", shown, "] == ", set[c.value]);
+                out.line("b(", shown, ") == ", set(c.value));
             }
         }
-        if (!after(CommandStep<T>{line, updated, isAdd, value})) return;
+        const bool updated = c.extracted && c.keyword != Keyword::Other;
+        if (!after(CommandStep<T>{c.line, updated, isAdd, c.value})) return;
+        first = (first + 1) % kReadAhead;
+        --pending;
+        if (more) more = readAhead();
     }
+    if (failure) std::rethrow_exception(failure);
 }
 
 template <typename Set>
 void runCommands(LineReader& file, LineWriter& out, Set& set) {
-    runCommands(file, out, set, [](const auto&) { return true; });
+    runCommands(file, out, set, EveryStep{});
 }
 
 /// Prints each distinct value once, in ascending order.

@@ -598,6 +598,88 @@ TEST(Unordered, NotANumberFollowsThePlainComparisons) {
     }
 }
 
+// Hints of upcoming values, kEarlyWalks - 1 operations ahead as the
+// interpreter gives them, on a tree large enough for the walks to run.
+// Under AddressSanitizer this hunts a walk that reads a node a removal has
+// freed (freed blocks are poisoned and never reused); everywhere it hunts a
+// hint that changes a shape or an answer.
+TEST(EarlyWalks, HintsChangeNothingAndNeverTouchFreedNodes) {
+    std::mt19937 rng(11);
+    auto fresh = [&rng] { return static_cast<int>(rng() >> 1); };
+    BSTSET<int> hinted, plain;
+    std::vector<int> held;
+    for (int i = 0; i < 150000; ++i) {
+        const int v = fresh();
+        hinted << v;
+        plain << v;
+        held.push_back(v);
+    }
+    struct Op {
+        bool add;
+        int value;
+    };
+    std::vector<Op> ops;
+    std::vector<int> recent;  // inserted by the last few operations
+    for (int i = 0; i < 40000; ++i) {
+        const unsigned kind = rng() % 20;
+        if (kind < 7) {
+            ops.push_back({true, fresh()});
+            recent.push_back(ops.back().value);
+            if (recent.size() > 20) recent.erase(recent.begin());
+        } else if (kind < 12 && !recent.empty()) {
+            // Removes, inside the window, what the window has just added.
+            const std::size_t k = rng() % recent.size();
+            ops.push_back({false, recent[k]});
+            recent.erase(recent.begin() + static_cast<long>(k));
+        } else if (kind < 18) {
+            const std::size_t k = rng() % held.size();
+            ops.push_back({false, held[k]});
+            held[k] = held.back();
+            held.pop_back();
+        } else {
+            ops.push_back({kind == 18, held[rng() % held.size()]});  // a repeat, or a value already gone
+        }
+    }
+    constexpr std::size_t kAhead = BSTSET<int>::kEarlyWalks - 1;
+    std::size_t most = 0;
+    for (std::size_t i = 0; i < ops.size(); ++i) {
+        if (i + kAhead < ops.size()) {
+            hinted.prefetch(ops[i + kAhead].value);
+            // The same hint twice: the update ends one walk, and the other
+            // still stands by the leaf when a removal frees it.
+            if (i % 3 == 0) hinted.prefetch(ops[i + kAhead].value);
+        }
+        if (i % 7 == 0) hinted.prefetch(fresh());  // a hint no operation follows
+        most = std::max(most, hinted.walksUnderWay());
+        const Op& op = ops[i];
+        if (op.add) {
+            hinted << op.value;
+            plain << op.value;
+        } else {
+            hinted >> op.value;
+            plain >> op.value;
+        }
+        ASSERT_EQ(hinted[op.value], plain[op.value]) << "step " << i;
+        ASSERT_EQ(hinted(op.value), plain(op.value)) << "step " << i;
+        if (i % 8000 == 0) {
+            ASSERT_TRUE(treeIsSound(hinted.getRoot()));
+            ASSERT_EQ(shapeOf(hinted.getRoot()), shapeOf(plain.getRoot())) << "step " << i;
+        }
+        if (i == 20000) {
+            // The walks travel with the tree.
+            BSTSET<int> moved(std::move(hinted));
+            hinted = std::move(moved);
+        }
+    }
+    EXPECT_GE(most, BSTSET<int>::kEarlyWalks / 2) << "the early walks never got going";
+    EXPECT_EQ(listing(hinted), listing(plain));
+    hinted.clear();  // with walks under way
+    hinted.prefetch(1);
+    hinted << 1;
+    EXPECT_EQ(hinted[1], 1);
+    EXPECT_EQ(hinted.walksUnderWay(), 0u);
+}
+
 #if defined(__GLIBC__) && !defined(ORLO_ADDRESS_SANITIZER)
 std::size_t heapInUse() {
     const struct mallinfo2 info = ::mallinfo2();

@@ -4,6 +4,8 @@
 
 #include <cerrno>
 #include <climits>
+#include <new>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -18,6 +20,7 @@
 #include "Io.h"
 #include "ParseStream.h"
 #include "Program.h"
+#include "RecursiveModel.h"
 
 namespace orlo {
 namespace {
@@ -214,6 +217,71 @@ TEST(Interpreter, ReadErrorStillListsWhatWasDone) {
     EXPECT_EQ(how, FileRun::Ran);
     runFile("INT\n", &how, 0);
     EXPECT_EQ(how, FileRun::Unreadable);
+}
+
+// The commands on the recursive model, as the interpreter prints them.
+std::string runOnModel(std::string_view file) {
+    MemorySource source(file);
+    LineReader reader(source);
+    StringSink sink;
+    LineWriter out(sink);
+    std::string_view typeLine;
+    reader.next(typeLine);
+    testing::ModelSet<int> model;
+    runCommands(reader, out, model);
+    return sink.text;
+}
+
+TEST(Interpreter, ALargeRunWithEarlyWalksPrintsWhatTheModelPrints) {
+    // Large enough for the set's early walks to run while the interpreter
+    // reads ahead; removals of values the window has just added make walks
+    // meet freed nodes. Hunts a read-ahead or a walk that changes output.
+    std::mt19937 rng(3);
+    std::string file = "INT\n";
+    std::vector<int> held, recent;
+    for (int i = 0; i < 150000; ++i) {
+        const unsigned kind = i < 110000 ? 0 : rng() % 10;
+        if (kind < 5 || held.empty()) {
+            held.push_back(static_cast<int>(rng() >> 1));
+            recent.push_back(held.back());
+            if (recent.size() > 20) recent.erase(recent.begin());
+            file += "ADD " + std::to_string(held.back()) + "\n";
+        } else if (kind < 7 && !recent.empty()) {
+            file += "DEL " + std::to_string(recent.back()) + "\n";
+            recent.pop_back();
+        } else {
+            file += "DEL " + std::to_string(held[rng() % held.size()]) + "\n";
+        }
+    }
+    const std::string expected = runOnModel(file);
+    const std::string printed = runFile(file);
+    ASSERT_GT(printed.size(), expected.size());
+    EXPECT_TRUE(printed.compare(0, expected.size(), expected) == 0);
+}
+
+// A set that runs out of memory when it is told of the value 13 ahead.
+struct FailingHints : testing::ModelSet<int> {
+    void prefetch(const int& v) {
+        if (v == 13) throw std::bad_alloc();
+    }
+};
+
+TEST(Interpreter, AFailureWhileReadingAheadWaitsForTheCommandsReadBeforeIt) {
+    // Hunts a failure that surfaces while earlier commands still wait in the
+    // window: they must all be carried out and printed first. ADD 13 had
+    // been read when its hint failed; ADD 14 never is.
+    std::string before = "INT\n";
+    for (int v = 1; v <= 13; ++v) before += "ADD " + std::to_string(v) + "\n";
+    const std::string file = before + "ADD 14\n";
+    MemorySource source(file);
+    LineReader reader(source);
+    StringSink sink;
+    LineWriter out(sink);
+    std::string_view typeLine;
+    reader.next(typeLine);
+    FailingHints set;
+    EXPECT_THROW(runCommands(reader, out, set), std::bad_alloc);
+    EXPECT_EQ(sink.text, runOnModel(before));
 }
 
 // Runs the commands on a set whose value 7 already occurs INT_MAX - 1 times.

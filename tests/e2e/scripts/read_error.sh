@@ -11,6 +11,16 @@ status=$?
 printf 'ADD 1\nb[1] == 1\nb(1) == 1\nADD 2\nb[2] == 2\nb(2) == 1\n1\n2\n' > "$work/expected"
 cmp -s "$work/out" "$work/expected" || fail "output: $(diff "$work/expected" "$work/out")"
 [ "$(cat "$work/err")" = "Orlo: error reading $work/t.cmd: Input/output error" ] || fail "message: $(cat "$work/err")"
+# The same with the error well inside the window of commands read ahead:
+# every command before the interrupted line is carried out, then listed.
+{ echo INT; for i in $(seq 1 40); do echo "ADD $((i * 37 % 101))"; done; } > "$work/long.cmd"
+cut_at=$(head -n 25 "$work/long.cmd" | wc -c)  # the type line and 24 commands, whole
+head -n 25 "$work/long.cmd" > "$work/whole.cmd"
+ORLO_FAIL_FILE=$(realpath "$work/long.cmd") ORLO_FAIL_AFTER=$((cut_at + 3)) orlo_run_preloaded "$ORLO_FAIL_READ_LIB" "$work/long.cmd" > "$work/out" 2> /dev/null
+status=$?
+[ "$status" = 1 ] || fail "long file: status $status, expected 1"
+orlo_run "$work/whole.cmd" > "$work/expected" || fail "the whole part alone failed"
+cmp -s "$work/out" "$work/expected" || fail "long file: $(diff "$work/expected" "$work/out" | head)"
 # A file that cannot be read from its first byte is unusable: usage, 255.
 ORLO_FAIL_FILE=$(realpath "$work/t.cmd") ORLO_FAIL_AFTER=0 orlo_run_preloaded "$ORLO_FAIL_READ_LIB" "$work/t.cmd" > "$work/out0"
 status=$?
