@@ -75,11 +75,13 @@ struct HasPrefetch<Set, std::void_t<decltype(std::declval<Set&>().prefetch(std::
 
 }  // namespace detail
 
-/// How many commands the interpreter reads ahead of the one it carries out.
-/// Each read-ahead value starts an early walk (BSTSET::prefetch), so this is
-/// one less than the walks a set keeps under way: the oldest walk is then
-/// the one whose command comes next.
-constexpr std::size_t kReadAhead = 31;
+/// How many commands the interpreter holds: the one it carries out and those
+/// it has read ahead of it. Each read-ahead value starts an early walk
+/// (BSTSET::prefetch), so this is as many as the walks a set keeps under way:
+/// the oldest walk is the one whose command runs now.
+constexpr std::size_t kWindow = 32;
+static_assert((kWindow & (kWindow - 1)) == 0, "the window is a ring indexed by a mask");
+static_assert(kWindow == BSTSET<int>::kEarlyWalks, "one early walk per command in the window");
 
 /// Runs the command lines that follow the type line against `set`, until the
 /// input ends or fails (see LineReader::error()), or until `after`, called
@@ -87,7 +89,7 @@ constexpr std::size_t kReadAhead = 31;
 /// BSTSET's value_type and operators will do (the tests run a model of the
 /// tree).
 ///
-/// Commands are read and parsed kReadAhead ahead of the one being carried
+/// Commands are read and parsed kWindow - 1 ahead of the one being carried
 /// out, and a set that can (BSTSET::prefetch) is told of each upcoming
 /// value, so the paths of the next commands come from memory while this one
 /// runs. Parsing never depends on the set, so reading ahead changes nothing
@@ -106,7 +108,7 @@ void runCommands(LineReader& file, LineWriter& out, Set& set, After&& after) {
         bool extracted = false;
         T value{};
     };
-    Command window[kReadAhead];
+    Command window[kWindow];
     std::size_t first = 0;    // the next command to carry out
     std::size_t pending = 0;  // commands read and not yet carried out
 
@@ -125,7 +127,7 @@ void runCommands(LineReader& file, LineWriter& out, Set& set, After&& after) {
                 if (!file.next(line)) return false;
                 if (line.size() <= 2) continue;
                 parse.append(line.substr(3));
-                Command& c = window[(first + pending) % kReadAhead];
+                Command& c = window[(first + pending) & (kWindow - 1)];
                 // Every line that gets here consumes a value, whatever its
                 // keyword.
                 c.extracted = parse.extract(value);
@@ -146,7 +148,7 @@ void runCommands(LineReader& file, LineWriter& out, Set& set, After&& after) {
     };
 
     bool more = true;
-    while (more && pending < kReadAhead) more = readAhead();
+    while (more && pending < kWindow) more = readAhead();
     std::string shown;
     while (pending != 0) {
         const Command& c = window[first];
@@ -171,7 +173,7 @@ void runCommands(LineReader& file, LineWriter& out, Set& set, After&& after) {
         }
         const bool updated = c.extracted && c.keyword != Keyword::Other;
         if (!after(CommandStep<T>{c.line, updated, isAdd, c.value})) return;
-        first = (first + 1) % kReadAhead;
+        first = (first + 1) & (kWindow - 1);
         --pending;
         if (more) more = readAhead();
     }
