@@ -378,7 +378,7 @@ Node<T>* LeafNode<T>::add(const T& v, Outcome* outcome) {
         delete fresh;
         throw;
     }
-    if (outcome != nullptr) *outcome = {routing->depth(v), routing->count(v)};
+    if (outcome != nullptr) *outcome = InnerNode<T>::locate(routing, v);
     return routing;
 }
 
