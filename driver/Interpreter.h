@@ -119,12 +119,16 @@ void runCommands(LineReader& file, LineWriter& out, Set& set, After&& after) {
     T value{};
     std::string_view line;
     std::exception_ptr failure;
-    // Reads the next command line into the window; false once the input has
-    // ended or failed.
+    // Reads command lines into the window until it is full. With commands
+    // waiting it takes only lines already at hand: commands fed through a
+    // pipe get their answers as soon as their lines are in, not a window
+    // later.
     const auto readAhead = [&]() {
+        if (failure) return;
         try {
-            while (!file.atEnd()) {
-                if (!file.next(line)) return false;
+            while (pending < kWindow && !file.atEnd()) {
+                if (pending != 0 && !file.ready()) return;
+                if (!file.next(line)) return;
                 if (line.size() <= 2) continue;
                 parse.append(line.substr(3));
                 Command& c = window[(first + pending) & (kWindow - 1)];
@@ -139,16 +143,13 @@ void runCommands(LineReader& file, LineWriter& out, Set& set, After&& after) {
                 if constexpr (detail::HasPrefetch<Set>::value) {
                     if (c.extracted && c.keyword != Keyword::Other) set.prefetch(c.value);
                 }
-                return true;
             }
         } catch (...) {
             failure = std::current_exception();
         }
-        return false;
     };
 
-    bool more = true;
-    while (more && pending < kWindow) more = readAhead();
+    readAhead();
     std::string shown;
     while (pending != 0) {
         const Command& c = window[first];
@@ -175,7 +176,7 @@ void runCommands(LineReader& file, LineWriter& out, Set& set, After&& after) {
         if (!after(CommandStep<T>{c.line, updated, isAdd, c.value})) return;
         first = (first + 1) & (kWindow - 1);
         --pending;
-        if (more) more = readAhead();
+        readAhead();
     }
     if (failure) std::rethrow_exception(failure);
 }

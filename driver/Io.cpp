@@ -59,6 +59,10 @@ bool LineReader::fill() {
     return true;
 }
 
+bool LineReader::ready() const {
+    return error_ != 0 || sourceDone_ || std::memchr(buffer_.data() + begin_, '\n', end_ - begin_) != nullptr;
+}
+
 bool LineReader::next(std::string_view& line) {
     if (error_ != 0) return false;
     std::size_t searched = begin_;

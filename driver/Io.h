@@ -68,6 +68,10 @@ public:
     /// Returns false, with no line, once a read error has occurred.
     bool next(std::string_view& line);
 
+    /// True when next() can answer without reading from the source: a whole
+    /// line is buffered, or the input has ended or failed.
+    bool ready() const;
+
     /// True once reading a line met the end of the input.
     bool atEnd() const { return atEnd_; }
     /// The errno of the read error that ended the input, or 0.

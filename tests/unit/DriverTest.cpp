@@ -2,6 +2,7 @@
 // stream, value formatting, and whole command files run from memory.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <new>
@@ -14,6 +15,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "Format.h"
 #include "Interpreter.h"
@@ -257,6 +259,50 @@ TEST(Interpreter, ALargeRunWithEarlyWalksPrintsWhatTheModelPrints) {
     const std::string printed = runFile(file);
     ASSERT_GT(printed.size(), expected.size());
     EXPECT_TRUE(printed.compare(0, expected.size(), expected) == 0);
+}
+
+// Serves a command file a line per read, as a pipe fed by hand would, and
+// notes at every read how many commands served before are still unanswered.
+class LineAtATime final : public ByteSource {
+public:
+    LineAtATime(std::string_view file, const StringSink& sink) : file_(file), sink_(sink) {}
+    long read(char* into, std::size_t n) override {
+        if (served_ > 1) {  // the type line is not a command
+            const std::size_t answered = static_cast<std::size_t>(std::count(sink_.text.begin(), sink_.text.end(), '\n')) / 3;
+            mostWaiting = std::max(mostWaiting, served_ - 1 - answered);
+        }
+        const std::size_t feed = file_.find('\n', at_);
+        const std::size_t count = std::min(n, (feed == std::string_view::npos ? file_.size() : feed + 1) - at_);
+        std::memcpy(into, file_.data() + at_, count);
+        at_ += count;
+        if (count != 0) ++served_;
+        return static_cast<long>(count);
+    }
+    std::size_t mostWaiting = 0;
+
+private:
+    std::string_view file_;
+    const StringSink& sink_;
+    std::size_t at_ = 0;
+    std::size_t served_ = 0;
+};
+
+TEST(Interpreter, ReadsAheadOnlyWhatIsAlreadyAtHand) {
+    // Hunts a read-ahead that waits for more input while a command it has
+    // read is unanswered: fed through a pipe by hand, Orlo would then answer
+    // each command only a window of lines later.
+    std::string file = "INT\n";
+    for (int v = 1; v <= 50; ++v) file += "ADD " + std::to_string(v * 7 % 53) + "\n";
+    StringSink sink;
+    LineAtATime source(file, sink);
+    LineReader reader(source);
+    LineWriter out(sink);
+    std::string_view typeLine;
+    reader.next(typeLine);
+    BSTSET<int> set;
+    runCommands(reader, out, set);
+    EXPECT_EQ(source.mostWaiting, 0u);
+    EXPECT_EQ(sink.text, runOnModel(file));
 }
 
 // A set that runs out of memory when it is told of the value 13 ahead.
