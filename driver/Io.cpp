@@ -2,6 +2,7 @@
 #include "Io.h"
 
 #include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,6 +14,13 @@ namespace orlo {
 
 namespace {
 constexpr std::size_t kReadSize = std::size_t{64} << 10;
+}
+
+FdSource::FdSource(int fd) : fd_(fd) {
+    // Regular files and block devices have all their bytes at hand; anything
+    // else may make a read wait for a writer.
+    struct stat about {};
+    mayWait_ = ::fstat(fd, &about) != 0 || !(S_ISREG(about.st_mode) || S_ISBLK(about.st_mode));
 }
 
 FdSource::~FdSource() {
@@ -60,7 +68,8 @@ bool LineReader::fill() {
 }
 
 bool LineReader::ready() const {
-    return error_ != 0 || sourceDone_ || std::memchr(buffer_.data() + begin_, '\n', end_ - begin_) != nullptr;
+    return !source_.mayWait() || error_ != 0 || sourceDone_ ||
+           std::memchr(buffer_.data() + begin_, '\n', end_ - begin_) != nullptr;
 }
 
 bool LineReader::next(std::string_view& line) {

@@ -24,19 +24,24 @@ public:
     /// Reads up to n bytes into `into`: the count read, 0 at the end of the
     /// input, or -1 on a read error (with errno set).
     virtual long read(char* into, std::size_t n) = 0;
+    /// Whether a read may wait for bytes that are not there yet (a pipe, a
+    /// terminal) rather than only for the disk.
+    virtual bool mayWait() const { return true; }
 };
 
 /// Reads a file descriptor, which it closes when destroyed.
 class FdSource final : public ByteSource {
 public:
-    explicit FdSource(int fd) : fd_(fd) {}
+    explicit FdSource(int fd);
     ~FdSource() override;
     FdSource(const FdSource&) = delete;
     FdSource& operator=(const FdSource&) = delete;
     long read(char* into, std::size_t n) override;
+    bool mayWait() const override { return mayWait_; }
 
 private:
     int fd_;
+    bool mayWait_;
 };
 
 /// Serves bytes from memory, in pieces of at most `piece` bytes; after
@@ -47,6 +52,7 @@ public:
     explicit MemorySource(std::string_view data, std::size_t piece = kNever, std::size_t failAfter = kNever)
         : data_(data), piece_(piece == 0 ? 1 : piece), failAfter_(failAfter) {}
     long read(char* into, std::size_t n) override;
+    bool mayWait() const override { return false; }
 
 private:
     std::string_view data_;
@@ -68,8 +74,9 @@ public:
     /// Returns false, with no line, once a read error has occurred.
     bool next(std::string_view& line);
 
-    /// True when next() can answer without reading from the source: a whole
-    /// line is buffered, or the input has ended or failed.
+    /// True when next() cannot wait for input that is not there yet: the
+    /// source never waits (a file), a whole line is buffered, or the input
+    /// has ended or failed.
     bool ready() const;
 
     /// True once reading a line met the end of the input.
