@@ -30,6 +30,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdlib>
 #include <iostream>
 #include <iterator>
@@ -433,13 +434,21 @@ private:
             (void)p;
 #endif
         }
+        /// A node's first line, and its last when a routing node can straddle
+        /// two lines (one of double takes 40 bytes): a step reads its far end.
+        static void fetchNode(const Node<T>* n) noexcept {
+            fetch(n);
+            if constexpr (sizeof(InnerNode<T>) > 32) {
+                fetch(reinterpret_cast<const void*>(reinterpret_cast<std::uintptr_t>(n) + sizeof(InnerNode<T>) - 1));
+            }
+        }
 
         /// Walk i arrives at routing node n: its children are fetched.
         void enter(std::size_t i, const InnerNode<T>* n) noexcept {
             left_[i] = n->left;
             right_[i] = n->right;
-            fetch(left_[i]);
-            fetch(right_[i]);
+            fetchNode(left_[i]);
+            fetchNode(right_[i]);
             if (trailLength_[i] + 2 <= kTrail) {
                 trails_[i][trailLength_[i]] = left_[i];
                 trails_[i][trailLength_[i] + 1] = right_[i];
