@@ -112,11 +112,9 @@ public:
         void descend() {
             while (current != nullptr && current->getType() == 0) {
                 path.push(current);
-#if defined(__GNUC__)
                 // The right subtree is next once the left one is done; near
                 // the leaves that is soon, so start fetching it now.
-                __builtin_prefetch(current->getRight());
-#endif
+                detail::prefetch(current->getRight());
                 current = current->getLeft();
             }
         }
@@ -392,7 +390,7 @@ private:
                 for (std::size_t k = 0; k < kEarlyWalks; ++k) {
                     const std::size_t i = (next_ + k) % kEarlyWalks;
                     if (trailLength_[i] == 0 || !(*values_[i] == v)) continue;
-                    for (std::size_t t = 0; t < trailLength_[i]; ++t) fetch(trails_[i][t]);
+                    for (std::size_t t = 0; t < trailLength_[i]; ++t) detail::prefetch(trails_[i][t]);
                     right_[i] = nullptr;
                     trailLength_[i] = 0;
                     return;
@@ -427,19 +425,12 @@ private:
         // Both children of each routing node on a path, down to this depth.
         static constexpr std::size_t kTrail = 2 * 40;
 
-        static void fetch(const void* p) noexcept {
-#if defined(__GNUC__)
-            __builtin_prefetch(p);
-#else
-            (void)p;
-#endif
-        }
         /// A node's first line, and its last when a routing node can straddle
         /// two lines (one of double takes 40 bytes): a step reads its far end.
         static void fetchNode(const Node<T>* n) noexcept {
-            fetch(n);
+            detail::prefetch(n);
             if constexpr (sizeof(InnerNode<T>) > 32) {
-                fetch(reinterpret_cast<const void*>(reinterpret_cast<std::uintptr_t>(n) + sizeof(InnerNode<T>) - 1));
+                detail::prefetch(reinterpret_cast<const void*>(reinterpret_cast<std::uintptr_t>(n) + sizeof(InnerNode<T>) - 1));
             }
         }
 

@@ -136,6 +136,16 @@ inline bool less(const std::string& a, const std::string& b) noexcept {
 }
 inline bool greater(const std::string& a, const std::string& b) noexcept { return less(b, a); }
 
+/// Starts fetching the cache line at p; only a hint, which never reads p
+/// and never faults, whatever p holds.
+inline void prefetch(const void* p) noexcept {
+#if defined(__GNUC__)
+    __builtin_prefetch(p);
+#else
+    (void)p;
+#endif
+}
+
 /// a when c holds, else b, without a branch. Where c is a coin toss (the
 /// direction of a walk through a random tree) a branch is mispredicted every
 /// other level; GCC will not turn these choices into conditional moves, so
@@ -349,14 +359,6 @@ private:
     /// add() for a tree whose new nodes cannot fail to be made: widens the
     /// bounds on the way down, in one pass.
     Node<T>* addInPlace(const T& v, Outcome* outcome);
-
-    static void prefetch(const void* p) {
-#if defined(__GNUC__)
-        __builtin_prefetch(p);
-#else
-        (void)p;
-#endif
-    }
 };
 
 template <typename T>
@@ -440,7 +442,7 @@ Node<T>* InnerNode<T>::add(const T& v, Outcome* outcome) {
             goRight = true;
         } else {
             widens = false;
-            prefetch(n->left);
+            detail::prefetch(n->left);
             goRight = !(detail::less(v, smallest(n->right)));
         }
         if (widens) {
@@ -479,7 +481,7 @@ Node<T>* InnerNode<T>::addInPlace(const T& v, Outcome* outcome) {
             n->maxValue = v;
             link = &n->right;
         } else {
-            prefetch(n->left);  // fetched alongside the right child's bound
+            detail::prefetch(n->left);  // fetched alongside the right child's bound
             // A value between the two subtrees goes left.
             link = detail::pick(detail::less(v, smallest(n->right)), &n->left, &n->right);
         }
@@ -531,7 +533,7 @@ Node<T>* InnerNode<T>::del(const T& v, Outcome* outcome) {
             // value, so only one child is read. A value between the two
             // subtrees is absent either way: it now ends at a leaf that does
             // not hold it, and nothing changes.
-            prefetch(n->left);
+            detail::prefetch(n->left);
             goRight = !(detail::less(v, smallest(n->right)));
         }
         if (goRight != runRight) {
