@@ -221,16 +221,23 @@ TEST(Interpreter, ReadErrorStillListsWhatWasDone) {
     EXPECT_EQ(how, FileRun::Unreadable);
 }
 
-// The commands on the recursive model, as the interpreter prints them.
-std::string runOnModel(std::string_view file) {
+// Runs the commands after the type line on `set`, printing into `sink`;
+// what the run throws is let through.
+template <typename Set>
+void runCommandsOn(std::string_view file, Set& set, StringSink& sink) {
     MemorySource source(file);
     LineReader reader(source);
-    StringSink sink;
     LineWriter out(sink);
     std::string_view typeLine;
     reader.next(typeLine);
+    runCommands(reader, out, set);
+}
+
+// The commands on the recursive model, as the interpreter prints them.
+std::string runOnModel(std::string_view file) {
     testing::ModelSet<int> model;
-    runCommands(reader, out, model);
+    StringSink sink;
+    runCommandsOn(file, model, sink);
     return sink.text;
 }
 
@@ -319,14 +326,9 @@ TEST(Interpreter, AFailureWhileReadingAheadWaitsForTheCommandsReadBeforeIt) {
     std::string before = "INT\n";
     for (int v = 1; v <= 13; ++v) before += "ADD " + std::to_string(v) + "\n";
     const std::string file = before + "ADD 14\n";
-    MemorySource source(file);
-    LineReader reader(source);
-    StringSink sink;
-    LineWriter out(sink);
-    std::string_view typeLine;
-    reader.next(typeLine);
     FailingHints set;
-    EXPECT_THROW(runCommands(reader, out, set), std::bad_alloc);
+    StringSink sink;
+    EXPECT_THROW(runCommandsOn(file, set, sink), std::bad_alloc);
     EXPECT_EQ(sink.text, runOnModel(before));
 }
 
