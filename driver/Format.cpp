@@ -2,6 +2,7 @@
 #include "Format.h"
 
 #include <charconv>
+#include <cmath>
 #include <cstring>
 
 namespace orlo {
@@ -59,8 +60,14 @@ void appendValue(std::string& out, int value) {
 void appendValue(std::string& out, double value) {
     // The stream's default floating-point output is printf's %g at the
     // stream's default precision, 6; the program never changes the C locale.
-    // to_chars gives exactly that, "nan", "-inf" and all, several times
-    // faster than printf's multi-precision digits.
+    // For finite values to_chars gives exactly that, several times faster
+    // than printf's multi-precision digits. Not for the rest: libc++ writes
+    // a negative NaN as "-nan(ind)" where printf writes "-nan".
+    if (!std::isfinite(value)) {
+        if (std::signbit(value)) out += '-';
+        out += std::isnan(value) ? "nan" : "inf";
+        return;
+    }
     char text[32];
     const std::to_chars_result r = std::to_chars(text, text + sizeof text, value, std::chars_format::general, 6);
     out.append(text, static_cast<std::size_t>(r.ptr - text));

@@ -1,0 +1,7 @@
+DOUBLE
+ADD 2
+ADD -nan
+DEL -nan
+ADD -inf
+ADD inf
+ADD -nan
