@@ -41,6 +41,7 @@
 #include <vector>
 
 #include "Node.h"
+#include "detail/EarlyWalks.h"
 
 #if __cplusplus >= 202002L && __has_include(<ranges>)
 #include <ranges>
@@ -48,9 +49,14 @@
 
 namespace orlo {
 
+namespace detail {
+struct Access;  // the way in for the set's own tests and tools: detail/Access.h
+}
+
 template <typename T>
 class BSTSET {
     static_assert(detail::checkElementType<T>());
+    friend struct detail::Access;
 
 public:
     /// A forward iterator over the distinct values, ascending. The values
@@ -185,7 +191,7 @@ public:
     /// nothing, when v already occurs INT_MAX times.
     void operator<<(T v) {
         remember(v);
-        if (walks_) walks_->warm(v);
+        beforeUpdate(v);
         Outcome outcome;
         if (root == nullptr) {
             if (arena_ == nullptr) arena_ = new TreeArena<T>();
@@ -205,7 +211,7 @@ public:
         if (root == nullptr) return;
         // The removal works on the copy: v may be the very value it frees.
         remember(v);
-        if (walks_) walks_->warm(v);
+        beforeUpdate(v);
         const T& value = *lastValue_;
         Outcome outcome;
         if (unordered_) {
@@ -214,13 +220,7 @@ public:
             root = root->del(value, &outcome);
         }
         if (outcome.removed) --size_;
-        if (walks_ != nullptr && outcome.freedLeaf != nullptr) {
-            if (root == nullptr) {
-                walks_->forgetAll();  // the arena has given its memory back
-            } else {
-                walks_->forget(outcome.freedLeaf, outcome.freedInner);
-            }
-        }
+        afterRemoval(outcome);
         learn(outcome);
     }
 
@@ -278,8 +278,11 @@ public:
         return size_ != before;
     }
 
-    /// How many early walks prefetch() keeps under way.
-    static constexpr std::size_t kEarlyWalks = 32;
+    /// Whether prefetch() does anything for this element type. Hints are
+    /// taken for small trivially copyable types (int, double); for others,
+    /// std::string among them, a walk costs more than it saves, or its copy
+    /// of the value could be seen, and a hint is ignored.
+    static constexpr bool kPrefetchWalks = detail::EarlyWalks<T>::kTaken;
 
     /// A hint that v is about to be inserted, removed or looked up: starts
     /// fetching the nodes on v's path into the cache, so that walk, when it
@@ -287,28 +290,26 @@ public:
     /// observable and never fails (a walk that cannot start is skipped).
     ///
     /// Each call also takes every walk under way one level further down, so
-    /// a caller that hints each upcoming value some kEarlyWalks - 1
-    /// operations ahead keeps that many fetches in flight and lets each walk
-    /// reach a leaf of a tree about that deep before its operation. A walk
-    /// started while kEarlyWalks are under way replaces the oldest.
+    /// a caller that hints each upcoming value some 31 operations ahead keeps
+    /// that many fetches in flight and lets each walk reach a leaf of a tree
+    /// about that deep before its operation. Walks are not taken in a tree
+    /// small enough to stay in the caches.
     ///
-    /// Early walks cost time of their own, so they are not taken where they
-    /// cannot pay: in a tree small enough to stay in the caches, and for
-    /// element types whose routing nodes span more than a cache line
-    /// (std::string), where a step fetches several lines and compares
-    /// through a call (bench/tree_bench.cpp, EarlyWalk).
+    /// Not const: a hint changes the set's bookkeeping, so like an insertion
+    /// it needs the set to itself (const members never write, which is what
+    /// lets many threads read one set).
     void prefetch(const T& v) noexcept {
-        if constexpr (!kEarlyWalksPay) {
-            (void)v;
-        } else {
-            if (root == nullptr || arena_ == nullptr || arena_->bytesHeld() < kEarlyWalkBytes) return;
+        if constexpr (kPrefetchWalks) {
+            if (root == nullptr || arena_ == nullptr || arena_->bytesHeld() < Walks::kTreeBytes) return;
             try {
-                if (!walks_) walks_ = std::make_unique<EarlyWalks>();
+                if (!walks_) walks_ = std::make_unique<Walks>();
                 walks_->start(v, root);
             } catch (...) {
-                // Out of memory, or a copy of v that throws: only a hint is
+                // Out of memory, or a comparison that throws: only a hint is
                 // lost.
             }
+        } else {
+            (void)v;
         }
     }
 
@@ -317,7 +318,7 @@ public:
 
     /// Removes everything and gives the nodes' memory back.
     void clear() noexcept {
-        if (walks_) walks_->forgetAll();
+        if (walks_) walks_->endAll();
         InnerNode<T>::destroy(root);
         root = nullptr;
         size_ = 0;
@@ -353,127 +354,22 @@ private:
     Outcome lastOutcome_;
     bool lastKnown_ = false;
 
-    // Walks begun ahead of time. A walk under way holds the two children of
-    // the routing node it has reached, already on their way into the cache;
-    // a step routes by them as the queries do and moves to one of them.
-    // Invariant: both children a walk holds are nodes of the tree. A removal
-    // hands over the nodes it frees (forget()), and clear() ends every walk.
-    // Each walk also keeps the nodes it has fetched (its trail), so the
-    // update it was started for can fetch them again all at once (warm()).
-    class EarlyWalks {
-    public:
-        void start(const T& v, const Node<T>* root) {
-            for (std::size_t i = 0; i < kEarlyWalks; ++i) {
-                if (right_[i] != nullptr) step(i);
-            }
-            if (!InnerNode<T>::isRouting(root)) return;
-            const std::size_t i = next_;
-            next_ = (next_ + 1) % kEarlyWalks;
-            right_[i] = nullptr;  // until the copy below has succeeded
-            trailLength_[i] = 0;
-            if (values_[i]) {
-                *values_[i] = v;
-            } else {
-                values_[i].emplace(v);
-            }
-            enter(i, static_cast<const InnerNode<T>*>(root));
+    // Walks begun ahead of time by prefetch(). Invariant: every node a walk
+    // holds is a node of the tree; removals tell the walks what they freed.
+    using Walks = detail::EarlyWalks<T>;
+    std::unique_ptr<Walks> walks_;
+
+    /// Before every update: its early walk, if any, fetches its path again.
+    void beforeUpdate(const T& v) noexcept {
+        if (walks_) walks_->beforeUpdate(v);
+    }
+
+    /// After every removal: walks that hold a node it freed end.
+    void afterRemoval(const Outcome& outcome) noexcept {
+        if (walks_ && outcome.freedLeaf != nullptr) {
+            walks_->afterRemoval(outcome.freedLeaf, outcome.freedInner, root == nullptr);
         }
-
-        /// The update of v is about to walk. Its early walk brought the path
-        /// into the caches, but the work since (the caller's system calls,
-        /// above all) may have pushed it out of the nearest one, where a walk
-        /// of dependent reads wants it: the trail is fetched again, all at
-        /// once. Trail nodes are only fetched, never read, so one that an
-        /// update has freed since does no harm.
-        void warm(const T& v) noexcept {
-            try {
-                for (std::size_t k = 0; k < kEarlyWalks; ++k) {
-                    const std::size_t i = (next_ + k) % kEarlyWalks;
-                    if (trailLength_[i] == 0 || !(*values_[i] == v)) continue;
-                    for (std::size_t t = 0; t < trailLength_[i]; ++t) detail::prefetch(trails_[i][t]);
-                    right_[i] = nullptr;
-                    trailLength_[i] = 0;
-                    return;
-                }
-            } catch (...) {
-                // A comparison that throws costs only the hint.
-            }
-        }
-
-        void forget(const void* leaf, const void* inner) noexcept {
-            for (std::size_t i = 0; i < kEarlyWalks; ++i) {
-                if (left_[i] == leaf || left_[i] == inner || right_[i] == leaf || right_[i] == inner) {
-                    right_[i] = nullptr;
-                }
-            }
-        }
-
-        std::size_t underWay() const noexcept {
-            std::size_t n = 0;
-            for (const Node<T>* right : right_) n += right != nullptr ? 1 : 0;
-            return n;
-        }
-
-        void forgetAll() noexcept {
-            for (std::size_t i = 0; i < kEarlyWalks; ++i) {
-                right_[i] = nullptr;
-                trailLength_[i] = 0;
-            }
-        }
-
-    private:
-        // Both children of each routing node on a path, down to this depth.
-        static constexpr std::size_t kTrail = 2 * 40;
-
-        /// A node's first line, and its last when a routing node can straddle
-        /// two lines (one of double takes 40 bytes): a step reads its far end.
-        static void fetchNode(const Node<T>* n) noexcept {
-            detail::prefetch(n);
-            if constexpr (sizeof(InnerNode<T>) > 32) {
-                detail::prefetch(reinterpret_cast<const void*>(reinterpret_cast<std::uintptr_t>(n) + sizeof(InnerNode<T>) - 1));
-            }
-        }
-
-        /// Walk i arrives at routing node n: its children are fetched.
-        void enter(std::size_t i, const InnerNode<T>* n) noexcept {
-            left_[i] = n->left;
-            right_[i] = n->right;
-            fetchNode(left_[i]);
-            fetchNode(right_[i]);
-            if (trailLength_[i] + 2 <= kTrail) {
-                trails_[i][trailLength_[i]] = left_[i];
-                trails_[i][trailLength_[i] + 1] = right_[i];
-                trailLength_[i] += 2;
-            }
-        }
-
-        /// Walk i goes one level down toward its value.
-        void step(std::size_t i) {
-            // The queries' routing; where the values are ordered it is the
-            // updates' too. The direction is a coin toss, so it is a select,
-            // not a branch.
-            const bool goLeft = detail::less(*values_[i], InnerNode<T>::smallest(right_[i]));
-            const Node<T>* child = detail::pick(goLeft, left_[i], right_[i]);
-            if (InnerNode<T>::isRouting(child)) {
-                enter(i, static_cast<const InnerNode<T>*>(child));
-            } else {
-                right_[i] = nullptr;  // at a leaf: the whole path is on its way
-            }
-        }
-
-        // Walk i: the children of the node it has reached (right_ null when
-        // no walk is under way), its value, and its trail.
-        const Node<T>* left_[kEarlyWalks] = {};
-        const Node<T>* right_[kEarlyWalks] = {};
-        std::optional<T> values_[kEarlyWalks];
-        std::size_t trailLength_[kEarlyWalks] = {};  // 0: nothing to warm
-        const void* trails_[kEarlyWalks][kTrail];
-        std::size_t next_ = 0;
-    };
-    std::unique_ptr<EarlyWalks> walks_;
-    static constexpr bool kEarlyWalksPay = sizeof(InnerNode<T>) <= 64;
-    // Below this much node memory a tree stays in the caches.
-    static constexpr std::size_t kEarlyWalkBytes = std::size_t{4} << 20;
+    }
 
     bool isLast(const T& v) const { return lastKnown_ && v == *lastValue_; }
 

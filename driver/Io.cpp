@@ -2,7 +2,6 @@
 #include "Io.h"
 
 #include <poll.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -16,12 +15,7 @@ namespace {
 constexpr std::size_t kReadSize = std::size_t{64} << 10;
 }
 
-FdSource::FdSource(int fd) : fd_(fd) {
-    // Regular files and block devices have all their bytes at hand; anything
-    // else may make a read wait for a writer.
-    struct stat about {};
-    mayWait_ = ::fstat(fd, &about) != 0 || !(S_ISREG(about.st_mode) || S_ISBLK(about.st_mode));
-}
+FdSource::FdSource(int fd) : fd_(fd) {}
 
 FdSource::~FdSource() {
     if (fd_ >= 0) ::close(fd_);
@@ -67,9 +61,8 @@ bool LineReader::fill() {
     return true;
 }
 
-bool LineReader::ready() const {
-    return !source_.mayWait() || error_ != 0 || sourceDone_ ||
-           std::memchr(buffer_.data() + begin_, '\n', end_ - begin_) != nullptr;
+bool LineReader::lineAtHand() const {
+    return !atEnd_ && (sourceDone_ || std::memchr(buffer_.data() + begin_, '\n', end_ - begin_) != nullptr);
 }
 
 bool LineReader::next(std::string_view& line) {

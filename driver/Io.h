@@ -24,9 +24,6 @@ public:
     /// Reads up to n bytes into `into`: the count read, 0 at the end of the
     /// input, or -1 on a read error (with errno set).
     virtual long read(char* into, std::size_t n) = 0;
-    /// Whether a read may wait for bytes that are not there yet (a pipe, a
-    /// terminal) rather than only for the disk.
-    virtual bool mayWait() const { return true; }
 };
 
 /// Reads a file descriptor, which it closes when destroyed.
@@ -37,11 +34,9 @@ public:
     FdSource(const FdSource&) = delete;
     FdSource& operator=(const FdSource&) = delete;
     long read(char* into, std::size_t n) override;
-    bool mayWait() const override { return mayWait_; }
 
 private:
     int fd_;
-    bool mayWait_;
 };
 
 /// Serves bytes from memory, in pieces of at most `piece` bytes; after
@@ -52,7 +47,6 @@ public:
     explicit MemorySource(std::string_view data, std::size_t piece = kNever, std::size_t failAfter = kNever)
         : data_(data), piece_(piece == 0 ? 1 : piece), failAfter_(failAfter) {}
     long read(char* into, std::size_t n) override;
-    bool mayWait() const override { return false; }
 
 private:
     std::string_view data_;
@@ -74,10 +68,11 @@ public:
     /// Returns false, with no line, once a read error has occurred.
     bool next(std::string_view& line);
 
-    /// True when next() cannot wait for input that is not there yet: the
-    /// source never waits (a file), a whole line is buffered, or the input
-    /// has ended or failed.
-    bool ready() const;
+    /// True when next() can return a line without reading the source: a
+    /// whole line is buffered, or the source has ended and what is left is
+    /// the last line. Reading ahead only as far as this keeps the source's
+    /// reads exactly those a line-by-line reader makes.
+    bool lineAtHand() const;
 
     /// True once reading a line met the end of the input.
     bool atEnd() const { return atEnd_; }

@@ -83,8 +83,8 @@ void show(orlo::LineReader& file, orlo::LineWriter& out, std::string_view typeLi
         orlo::StringSink printed;
         orlo::LineWriter printer(printed);
         orlo::RunRecorder<T> recorder(typeLine);
-        orlo::runCommands(file, printer, set, [&](const orlo::CommandStep<T>& step) {
-            recorder.step(step.line, printed.text, set.getRoot(), step.updated ? &step.value : nullptr);
+        orlo::runCommands(file, printer, set, [&](const orlo::Command<T>& step) {
+            recorder.step(step.line, printed.text, set.getRoot(), step.updates() ? &step.value : nullptr);
             printed.text.clear();
             return true;
         });
@@ -97,10 +97,10 @@ void show(orlo::LineReader& file, orlo::LineWriter& out, std::string_view typeLi
     long answered = 0;
     std::optional<T> highlight;
     if (!options.after || *options.after > 0) {
-        orlo::runCommands(file, quiet, set, [&](const orlo::CommandStep<T>& step) {
+        orlo::runCommands(file, quiet, set, [&](const orlo::Command<T>& step) {
             ++answered;
             if (!options.after || answered < *options.after) return true;
-            if (step.updated) highlight = step.value;
+            if (step.updates()) highlight = step.value;
             return false;
         });
     }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "bstset/BSTSET.h"
+#include "bstset/detail/Access.h"
 
 namespace orlo::testing {
 
@@ -71,6 +72,17 @@ std::string treeProblem(Node<T>* root) {
         }
     }
     return std::string();
+}
+
+/// Whether one of the set's early walks under way holds `node`. A walk may
+/// hold only nodes of the tree: asked right after a removal about the nodes
+/// it freed, before an insertion can reuse their blocks, this tells a walk
+/// left holding a freed node without waiting for it to crash.
+template <typename T>
+bool walksHold(const BSTSET<T>& set, const void* node) {
+    bool held = false;
+    if (const auto* walks = detail::Access::walks(set)) walks->forEachHeld([&](const void* n) { held = held || n == node; });
+    return held;
 }
 
 /// Returns what is wrong with the listing of set, or nothing: each distinct

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <functional>
 #include <limits>
+#include <memory>
 #include <ostream>
 #include <random>
 #include <set>
@@ -36,6 +37,17 @@ std::vector<T> listing(BSTSET<T>& set) {
     std::vector<T> values;
     for (auto it = set.begin(); it != set.end(); it++) values.push_back(*it);
     return values;
+}
+
+/// The nodes a query for v walks through, root first.
+template <typename T>
+std::vector<Node<T>*> pathTo(Node<T>* n, const T& v) {
+    std::vector<Node<T>*> path{n};
+    while (n->getType() == 0) {
+        n = v < n->getRight()->leftMin() ? n->getLeft() : n->getRight();
+        path.push_back(n);
+    }
+    return path;
 }
 
 template <typename T>
@@ -420,6 +432,23 @@ TEST(ElementLifetimes, EveryCopyDiesExactlyOnce) {
     EXPECT_EQ(Counted::live, 0);
 }
 
+TEST(ElementLifetimes, AHintKeepsNoCopyOfItsValue) {
+    // Hunts an early walk's copy of its value that outlives the walk: a
+    // shared_ptr that a hint keeps alive after the set has been cleared.
+    BSTSET<std::shared_ptr<int>> set;
+    std::vector<std::shared_ptr<int>> held;
+    for (int i = 0; i < 60000; ++i) {
+        held.push_back(std::make_shared<int>(i));
+        set << held.back();
+    }
+    ASSERT_GT(set.memoryHeld(), std::size_t{4} << 20);  // large enough for walks to pay
+    const auto hinted = std::make_shared<int>(-1);
+    for (int i = 0; i < 40; ++i) set.prefetch(i % 2 == 0 ? hinted : held[static_cast<std::size_t>(i) * 997]);
+    EXPECT_EQ(hinted.use_count(), 1);
+    set.clear();
+    EXPECT_EQ(hinted.use_count(), 1);
+}
+
 TEST(ExceptionSafety, AnUpdateWhoseCopyThrowsChangesNothing) {
     // Hunts bounds widened (or refreshed) for a value the tree then failed
     // to store: every copy the update makes is made to throw in turn.
@@ -598,11 +627,11 @@ TEST(Unordered, NotANumberFollowsThePlainComparisons) {
     }
 }
 
-// Hints of upcoming values, kEarlyWalks - 1 operations ahead as the
-// interpreter gives them, on a tree large enough for the walks to run.
-// Under AddressSanitizer this hunts a walk that reads a node a removal has
-// freed (freed blocks are poisoned and never reused); everywhere it hunts a
-// hint that changes a shape or an answer.
+// Hints of upcoming values, 31 operations ahead as the interpreter gives
+// them, on a tree large enough for the walks to run. Hunts a walk left
+// holding a node a removal has freed (checked after every removal, and under
+// AddressSanitizer a read of one is reported too), and a hint that changes a
+// shape or an answer.
 TEST(EarlyWalks, HintsChangeNothingAndNeverTouchFreedNodes) {
     std::mt19937 rng(11);
     auto fresh = [&rng] { return static_cast<int>(rng() >> 1); };
@@ -640,14 +669,16 @@ TEST(EarlyWalks, HintsChangeNothingAndNeverTouchFreedNodes) {
             ops.push_back({kind == 18, held[rng() % held.size()]});  // a repeat, or a value already gone
         }
     }
-    constexpr std::size_t kAhead = BSTSET<int>::kEarlyWalks - 1;
+    constexpr std::size_t kWalks = detail::EarlyWalks<int>::kWalks;
+    constexpr std::size_t kAhead = kWalks - 1;
     std::size_t most = 0;
     for (std::size_t i = 0; i < ops.size(); ++i) {
         if (i + kAhead < ops.size()) {
             hinted.prefetch(ops[i + kAhead].value);
-            // The same hint twice: the update ends one walk, and the other
-            // still stands by the leaf when a removal frees it.
-            if (i % 3 == 0) hinted.prefetch(ops[i + kAhead].value);
+            // A second hint of a value, nearer its operation: the update ends
+            // one walk, and the other, some levels short of the leaf, still
+            // holds the leaf or its parent when the removal frees them.
+            if (i % 3 == 0) hinted.prefetch(ops[i + 1 + rng() % kAhead].value);
         }
         if (i % 7 == 0) hinted.prefetch(fresh());  // a hint no operation follows
         most = std::max(most, hinted.walksUnderWay());
@@ -656,8 +687,15 @@ TEST(EarlyWalks, HintsChangeNothingAndNeverTouchFreedNodes) {
             hinted << op.value;
             plain << op.value;
         } else {
+            // The last occurrence takes its leaf and the leaf's parent.
+            std::vector<const void*> freed;
+            if (hinted(op.value) == 1 && hinted.size() > 1) {
+                const std::vector<Node<int>*> path = pathTo(hinted.getRoot(), op.value);
+                freed = {path[path.size() - 1], path[path.size() - 2]};
+            }
             hinted >> op.value;
             plain >> op.value;
+            for (const void* node : freed) ASSERT_FALSE(testing::walksHold(hinted, node)) << "step " << i;
         }
         ASSERT_EQ(hinted[op.value], plain[op.value]) << "step " << i;
         ASSERT_EQ(hinted(op.value), plain(op.value)) << "step " << i;
@@ -671,7 +709,7 @@ TEST(EarlyWalks, HintsChangeNothingAndNeverTouchFreedNodes) {
             hinted = std::move(moved);
         }
     }
-    EXPECT_GE(most, BSTSET<int>::kEarlyWalks / 2) << "the early walks never got going";
+    EXPECT_GE(most, kWalks / 2) << "the early walks never got going";
     EXPECT_EQ(listing(hinted), listing(plain));
     hinted.clear();  // with walks under way
     hinted.prefetch(1);

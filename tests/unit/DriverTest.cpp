@@ -5,10 +5,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <functional>
 #include <new>
 #include <random>
 #include <sstream>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include <unistd.h>
@@ -268,52 +270,142 @@ TEST(Interpreter, ALargeRunWithEarlyWalksPrintsWhatTheModelPrints) {
     EXPECT_TRUE(printed.compare(0, expected.size(), expected) == 0);
 }
 
-// Serves a command file a line per read, as a pipe fed by hand would, and
-// notes at every read how many commands served before are still unanswered.
-class LineAtATime final : public ByteSource {
+// Serves a command file in pieces, like a file or a pipe, and looks at every
+// read to see how far the interpreter has got: each command prints three
+// lines. `change`, when set, runs first and may change what is left to
+// serve, as another program writing the file would.
+class WatchedSource final : public ByteSource {
 public:
-    LineAtATime(std::string_view file, const StringSink& sink) : file_(file), sink_(sink) {}
+    WatchedSource(std::string file, std::size_t piece, const StringSink& sink)
+        : file(std::move(file)), piece_(piece), sink_(sink) {}
+
     long read(char* into, std::size_t n) override {
-        if (served_ > 1) {  // the type line is not a command
-            const std::size_t answered = static_cast<std::size_t>(std::count(sink_.text.begin(), sink_.text.end(), '\n')) / 3;
-            mostWaiting = std::max(mostWaiting, served_ - 1 - answered);
-        }
-        const std::size_t feed = file_.find('\n', at_);
-        const std::size_t count = std::min(n, (feed == std::string_view::npos ? file_.size() : feed + 1) - at_);
-        std::memcpy(into, file_.data() + at_, count);
-        at_ += count;
-        if (count != 0) ++served_;
+        const std::size_t answered = static_cast<std::size_t>(std::count(sink_.text.begin(), sink_.text.end(), '\n')) / 3;
+        if (change) change(answered);
+        // Every command whose whole line has been served must have been
+        // answered before the source is asked for more.
+        const auto lines = static_cast<std::size_t>(std::count(file.begin(), file.begin() + static_cast<long>(served), '\n'));
+        if (lines > 1) mostWaiting = std::max(mostWaiting, lines - 1 - answered);
+        ++reads;
+        const std::size_t count = std::min({n, piece_, file.size() - served});
+        std::memcpy(into, file.data() + served, count);
+        served += count;
         return static_cast<long>(count);
     }
-    std::size_t mostWaiting = 0;
+
+    std::string file;
+    std::size_t served = 0;
+    std::function<void(std::size_t answered)> change;
+    std::size_t mostWaiting = 0;  // commands served and not answered, at a read
+    std::size_t reads = 0;
 
 private:
-    std::string_view file_;
+    std::size_t piece_;
     const StringSink& sink_;
-    std::size_t at_ = 0;
-    std::size_t served_ = 0;
 };
 
-TEST(Interpreter, ReadsAheadOnlyWhatIsAlreadyAtHand) {
-    // Hunts a read-ahead that waits for more input while a command it has
-    // read is unanswered: fed through a pipe by hand, Orlo would then answer
-    // each command only a window of lines later.
-    std::string file = "INT\n";
-    for (int v = 1; v <= 50; ++v) file += "ADD " + std::to_string(v * 7 % 53) + "\n";
-    StringSink sink;
-    LineAtATime source(file, sink);
+// Runs the commands of `source`'s file on `set`; returns what was printed.
+template <typename Set>
+std::string runWatched(WatchedSource& source, const StringSink& sink, Set& set) {
     LineReader reader(source);
-    LineWriter out(sink);
+    LineWriter out(const_cast<StringSink&>(sink));
     std::string_view typeLine;
     reader.next(typeLine);
-    BSTSET<int> set;
     runCommands(reader, out, set);
-    EXPECT_EQ(source.mostWaiting, 0u);
-    EXPECT_EQ(sink.text, runOnModel(file));
+    return sink.text;
+}
+
+std::string addLines(int from, int to) {
+    std::string lines;
+    for (int v = from; v <= to; ++v) lines += "ADD " + std::to_string(v * 7919 % 10007) + "\n";
+    return lines;
+}
+
+// The model, told of upcoming values as BSTSET would be; notes how many
+// operations ahead of its own a value was hinted, at most. (The files it
+// runs add each value once.)
+struct HintedModel : testing::ModelSet<int> {
+    static constexpr bool kPrefetchWalks = true;
+    std::size_t updates = 0, mostAhead = 0;
+    std::unordered_map<int, std::size_t> hintedAt;  // value -> updates done when hinted
+    void prefetch(const int& v) { hintedAt.emplace(v, updates); }
+    void operator<<(const int& v) {
+        if (const auto at = hintedAt.find(v); at != hintedAt.end()) mostAhead = std::max(mostAhead, updates - at->second);
+        ++updates;
+        ModelSet::operator<<(v);
+    }
+};
+
+TEST(Interpreter, AsksTheSourceForMoreOnlyWhenEveryCommandReadHasRun) {
+    // Hunts a read-ahead that asks the source for a later command's bytes
+    // while commands it has read are unanswered: a pipe fed by hand would
+    // get its answers a window late, and a slow file system would hold the
+    // first answer back for reads only later commands need. The hints must
+    // still run ahead where lines are at hand.
+    const std::string file = "INT\n" + addLines(1, 3000);
+    for (const std::size_t piece : {std::size_t{1}, std::size_t{9}, std::size_t{4096}, std::size_t{1} << 20}) {
+        SCOPED_TRACE(piece);
+        StringSink sink;
+        WatchedSource source(file, piece, sink);
+        BSTSET<int> set;
+        EXPECT_EQ(runWatched(source, sink, set), runOnModel(file));
+        EXPECT_EQ(source.mostWaiting, 0u);
+
+        StringSink hintedSink;
+        WatchedSource again(file, piece, hintedSink);
+        HintedModel model;
+        runWatched(again, hintedSink, model);
+        EXPECT_EQ(again.reads, source.reads);
+        if (piece < 16) {
+            EXPECT_LE(model.mostAhead, 1u);  // at most one more line at hand
+        } else {
+            EXPECT_EQ(model.mostAhead, kHintAhead);
+        }
+    }
+}
+
+TEST(Interpreter, AFileThatGrowsOrShrinksWhileRunningIsReadAsALoopReadsIt) {
+    // Hunts a read-ahead that meets the end of a file early: a command
+    // appended while the earlier ones run must still be carried out, and a
+    // file cut short must not be carried out past the cut.
+    const std::string five = "INT\n" + addLines(1, 5);
+    StringSink sink;
+    WatchedSource growing(five, std::size_t{1} << 20, sink);
+    growing.change = [&](std::size_t answered) {
+        if (answered == 5 && growing.file == five) growing.file += "ADD 77\n";
+    };
+    BSTSET<int> set;
+    EXPECT_EQ(runWatched(growing, sink, set), runOnModel(five + "ADD 77\n"));
+
+    const std::string forty = "INT\n" + addLines(1, 40);
+    StringSink cutSink;
+    WatchedSource shrinking(forty, 10, cutSink);
+    shrinking.change = [&](std::size_t answered) {
+        if (answered >= 3) shrinking.file.resize(shrinking.served);
+    };
+    BSTSET<int> cut;
+    const std::string printed = runWatched(shrinking, cutSink, cut);
+    EXPECT_LT(shrinking.served, forty.size() / 4);
+    EXPECT_EQ(printed, runOnModel(shrinking.file));
+}
+
+TEST(Interpreter, WhatIsReadAheadIsBoundedInBytes) {
+    // Hunts a window bounded only in commands: of long lines, it reads ahead
+    // only what fits its bytes.
+    const std::string padding(4000, ' ');
+    std::string file = "INT\n";
+    for (int v = 1; v <= 100; ++v) file += "ADD " + std::to_string(v) + padding + "\n";
+    StringSink sink;
+    WatchedSource source(file, std::size_t{1} << 20, sink);
+    HintedModel model;
+    runWatched(source, sink, model);
+    EXPECT_GE(model.mostAhead, 2u);
+    EXPECT_LE(model.mostAhead, kAheadBytes / padding.size() + 1);
 }
 
 // A set that runs out of memory when it is told of the value 13 ahead.
 struct FailingHints : testing::ModelSet<int> {
+    static constexpr bool kPrefetchWalks = true;
     void prefetch(const int& v) {
         if (v == 13) throw std::bad_alloc();
     }
