@@ -5,21 +5,25 @@
 # checked against bench/expected.sha256 first, so a faster Orlo that prints
 # something else is caught.
 #
-#   bench/run.sh [-n RUNS] [-b OTHER_ORLO] [WORKLOAD...]
+#   bench/run.sh [-n RUNS] [-b OTHER_ORLO | -H] [WORKLOAD...]
 #
 # -b runs a second binary (say, a build of the parent commit) interleaved
 # A B A B ..., so both see the same machine; its numbers are printed beside.
+# -H makes the second binary a build of the same code that neither reads
+# ahead nor hints the set (-DORLO_HINTS=OFF), to show what the hints gain.
 # Workloads: random deep string double dup dup200k stuck stuck200k (default
 # all). Output goes to a file in the build folder, not to a terminal.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 runs=5
 other=""
-while getopts "n:b:" opt; do
+nohints=""
+while getopts "n:b:H" opt; do
   case $opt in
     n) runs=$OPTARG ;;
     b) other=$(realpath "$OPTARG") ;;
-    *) sed -n '2,14p' "$0"; exit 2 ;;
+    H) nohints=1 ;;
+    *) sed -n '2,16p' "$0"; exit 2 ;;
   esac
 done
 shift $((OPTIND - 1))
@@ -31,6 +35,11 @@ build=$root/build-bench
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DORLO_BUILD_TESTS=OFF -DORLO_BUILD_BENCH=ON > /dev/null
 cmake --build "$build" -j2 --target Orlo orlo-workload orlo-io-floor > /dev/null
 orlo=$build/Orlo
+if [ -n "$nohints" ]; then
+  cmake -S "$root" -B "$build-nohints" -DCMAKE_BUILD_TYPE=Release -DORLO_BUILD_TESTS=OFF -DORLO_HINTS=OFF > /dev/null
+  cmake --build "$build-nohints" -j2 --target Orlo > /dev/null
+  other=$build-nohints/Orlo
+fi
 data=$build/data
 mkdir -p "$data"
 
