@@ -1,12 +1,16 @@
 // Micro-benchmarks of the multiset alone, without parsing or output:
-// insertion in random and in sorted order, queries, removals, and the
-// early walks that hint upcoming operations.
+// insertion in random and in sorted order, queries, removals, the early
+// walks that hint upcoming operations, and what many small sets cost.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
 #include <fcntl.h>
 #include <unistd.h>
 #include <vector>
+
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 #include "bstset/BSTSET.h"
 
@@ -29,7 +33,7 @@ void RandomInsert(benchmark::State& state) {
     for (auto _ : state) {
         orlo::BSTSET<int> set;
         for (int v : values) set << v;
-        benchmark::DoNotOptimize(set.getRoot());
+        benchmark::DoNotOptimize(set.size());
     }
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
@@ -39,7 +43,7 @@ void SortedInsert(benchmark::State& state) {
     for (auto _ : state) {
         orlo::BSTSET<int> set;
         for (int v = 0; v < state.range(0); ++v) set << v;
-        benchmark::DoNotOptimize(set.getRoot());
+        benchmark::DoNotOptimize(set.size());
     }
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
@@ -70,7 +74,7 @@ void RandomRemove(benchmark::State& state) {
         for (int v : values) set << v;
         state.ResumeTiming();
         for (int& v : values) set >> v;
-        benchmark::DoNotOptimize(set.getRoot());
+        benchmark::DoNotOptimize(set.size());
     }
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
@@ -133,5 +137,28 @@ BENCHMARK(EarlyWalk)
     ->ArgsProduct({{0, 8, 16, 24, 28, 31}, {0, 1}})
     ->ArgNames({"ahead", "writes"})
     ->Unit(benchmark::kMillisecond);
+
+#if defined(__GLIBC__)
+// 20,000 sets of two values each, as a program keeping many small sets
+// would: the heap they take, per set and in all (counters), and the time to
+// make and destroy them.
+void SmallSets(benchmark::State& state) {
+    const auto heap = [] {
+        const struct mallinfo2 info = ::mallinfo2();
+        return static_cast<double>(info.uordblks + info.hblkhd);
+    };
+    double bytes = 0;
+    for (auto _ : state) {
+        const double before = heap();
+        std::vector<orlo::BSTSET<int>> sets(20000);
+        for (std::size_t i = 0; i < sets.size(); ++i) sets[i] << static_cast<int>(i) << static_cast<int>(i + 1);
+        bytes = heap() - before;
+        benchmark::DoNotOptimize(sets.data());
+    }
+    state.counters["MB"] = bytes / 1e6;
+    state.counters["bytes_per_set"] = bytes / 20000;
+}
+BENCHMARK(SmallSets)->Unit(benchmark::kMillisecond);
+#endif
 
 }  // namespace

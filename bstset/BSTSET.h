@@ -2,41 +2,78 @@
 // and its iterator, which visits each distinct value once in ascending order.
 //
 // The operations are operators: `set << v` inserts one occurrence, `set >> v`
-// removes one, `set[v]` is the depth of v's leaf (-1 when absent) and `set(v)`
-// its multiplicity (0 when absent). Beside them the standard names: empty(),
-// size(), count(), contains(), find(), insert(), removeOne(), clear(); and
-// prefetch(v), a hint of an operation to come, which starts fetching v's
-// path into the cache.
+// removes one (both return the set, so they chain), `set[v]` is the depth of
+// v's leaf (-1 when absent) and `set(v)` its multiplicity (0 when absent).
+// Beside them the standard names: empty(), size(), count(), contains(),
+// find(), lower_bound(), upper_bound(), insert(), erase(), clear(); and
+// removeOne(v), prefetch(v) and visit(), below.
 //
-// What the element type T must offer (each missing one is a compile error
-// that names it):
-//   - a < b, a > b, a == b, a != b on const operands, convertible to bool,
-//     ordering the values strictly (a value unequal to itself, like NaN, is
-//     tolerated: the tree then answers exactly as its plain description
-//     says, which is never "found");
-//   - copy construction and copy assignment;
-//   - a destructor that does not throw.
-// Default construction is not needed.
+// What it promises
+// ----------------
+// The element type T needs (each missing piece is a compile error that
+// names it):
+//   - a < b, a > b, a == b, a != b on const operands, each giving a result
+//     implicitly convertible to bool, ordering the values strictly;
+//   - copy construction, and a destructor that does not throw.
+// It needs no default constructor, no assignment and no move.
 //
-// Guarantees: an insertion or removal that throws leaves the set exactly as
-// it was, when T's copy assignment cannot throw or T has a swap that cannot
-// (std::string, any type with non-throwing moves); for other types, and for
-// removals from a tree that has held a value unequal to itself with such a
-// T, the set stays valid and destructible. An argument may refer into the
-// set itself (`s >> *s.begin()`). Sets share nothing: two sets may be used
-// from two threads at once, and a set may move between threads. Const
-// members never write, so any number of threads may read one set while none
-// changes it. Any insertion or removal invalidates every iterator.
+// Exceptions. An insertion, removal or erase that throws (out of memory, a
+// copy or a comparison of T that throws, std::length_error for a value
+// already held INT_MAX times) leaves the set exactly as it was, for every T:
+// every comparison and every allocation and copy comes before the first
+// change, and the changes cannot fail. Nothing leaks. Queries and iteration
+// throw only what a comparison of T or an allocation throws, and change
+// nothing. prefetch() and clear() never throw.
+//
+// Iterators. Any insertion, removal, erase or clear invalidates every
+// iterator of the set, and so do moving and swapping sets (the set an
+// iterator was made from no longer holds its tree). Where NDEBUG is not
+// defined, using an invalidated iterator that stands on a value stops the
+// process with a message that says so; end() stays valid. The iterator
+// carries its path from the root: copying one costs time in the depth of its
+// leaf, so step with prefix ++. Dereferencing the end position prints
+// "Sakra" on standard output and ends the process with status 1.
+//
+// Complexity. Every operation and query walks one path from the root, and
+// the tree is not balanced: a path is as long as the number of distinct
+// values for sorted input, and about 2 ln n for random input.
+//
+// Memory. Each set owns the memory of its nodes, taken in chunks that grow
+// geometrically from room for two nodes of each kind; all of it goes back to
+// the system when the set is destroyed, cleared or emptied. A set of a few
+// values costs a few hundred bytes.
+//
+// Threads. Sets share nothing: different sets may be used from different
+// threads at once, and a set may move between threads. Const members never
+// write, so any number of threads may read one set while none changes it.
+//
+// Values unequal to themselves (NaN) break the ordering. The set stays
+// memory-safe and the program's output for such input stays what the plain
+// algorithms give, but once one has been inserted, the answers for other
+// values follow the tree's plain algorithms and are not what an ordered
+// container would give.
+//
+// An argument may refer into the set itself (`s >> *s.begin()`), and an
+// element's destructor may read the set that held it: the tree is whole and
+// stored before any element is destroyed (size() may still count the
+// update's occurrence until the operation returns).
+//
+// RTTI: not needed. With it, the walks tell node kinds apart by typeid,
+// which is faster than the virtual call they make without it.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <initializer_list>
 #include <iostream>
 #include <iterator>
 #include <memory>
 #include <optional>
 #include <stack>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -50,8 +87,18 @@
 namespace orlo {
 
 namespace detail {
+
 struct Access;  // the way in for the set's own tests and tools: detail/Access.h
+
+/// A checked iterator was used after its set changed.
+[[noreturn]] inline void staleIterator() {
+    std::fputs("BSTSET: an iterator was used after its set changed (an insertion, removal, erase, clear, move or "
+               "swap invalidates every iterator of the set)\n",
+               stderr);
+    std::abort();
 }
+
+}  // namespace detail
 
 template <typename T>
 class BSTSET {
@@ -60,10 +107,7 @@ class BSTSET {
 
 public:
     /// A forward iterator over the distinct values, ascending. The values
-    /// cannot be changed through it: that would break the order. It carries
-    /// the routing nodes above its leaf, so copying it costs time in the
-    /// tree's height; step with prefix ++ where the old position is not
-    /// needed.
+    /// cannot be changed through it: that would break the order.
     class iterator {
     public:
         using iterator_category = std::forward_iterator_tag;
@@ -75,13 +119,13 @@ public:
         /// The end position.
         iterator() noexcept : current(nullptr) {}
 
-        /// Stands on the smallest value of the subtree under start, or at the
-        /// end position when start is null.
-        explicit iterator(Node<T>* start) : current(start) { descend(); }
-
         /// Two iterators are equal when they stand on the same leaf.
-        bool operator!=(const iterator& other) const noexcept { return current != other.current; }
-        bool operator==(const iterator& other) const noexcept { return current == other.current; }
+        bool operator!=(const iterator& other) const {
+            check();
+            other.check();
+            return current != other.current;
+        }
+        bool operator==(const iterator& other) const { return !(*this != other); }
 
         /// The value the iterator stands on. Reading past the end is a fault
         /// in the caller that cannot be reported any other way: it ends the
@@ -91,32 +135,51 @@ public:
                 std::cout << "Sakra" << std::endl;
                 std::exit(1);
             }
+            check();
             return current->leftMin();
         }
         const T* operator->() const { return &**this; }
 
         /// Moves to the next distinct value, or to the end position.
         iterator& operator++() {
+            check();
             advance();
             return *this;
         }
         /// As ++it, returning where the iterator stood.
         iterator operator++(int) {
             iterator before(*this);
-            advance();
+            ++*this;
             return before;
         }
 
     private:
         friend class BSTSET;
 
+        /// Stands on the smallest value of the subtree under start, or at the
+        /// end position when start is null.
+        iterator(const BSTSET* owner, Node<T>* start) : current(start), owner_(owner), version_(owner->version_) {
+            descend();
+        }
+
+        /// Where NDEBUG is not defined: an iterator standing on a value must
+        /// belong to its set as it is now. The members are there in every
+        /// build, so code built either way may share iterators.
+        void check() const {
+#if !defined(NDEBUG)
+            if (current != nullptr && (owner_ == nullptr || owner_->version_ != version_)) detail::staleIterator();
+#endif
+        }
+
         Node<T>* current;  // the leaf stood on; null at the end position
         // Every routing node above current, the root at the bottom. The root
         // stays even once the walk has ended.
         std::stack<Node<T>*, std::vector<Node<T>*>> path;
+        const BSTSET* owner_ = nullptr;  // the set it was made from
+        std::uint64_t version_ = 0;      // that set's version then
 
         void descend() {
-            while (current != nullptr && current->getType() == 0) {
+            while (current != nullptr && InnerNode<T>::isRouting(current)) {
                 path.push(current);
                 // The right subtree is next once the left one is done; near
                 // the leaves that is soon, so start fetching it now.
@@ -159,6 +222,13 @@ public:
     using const_reference = const T&;
 
     BSTSET() noexcept : root(nullptr) {}
+    /// One occurrence of each value given, in order.
+    BSTSET(std::initializer_list<T> values) : BSTSET(values.begin(), values.end()) {}
+    template <typename InputIt, typename = std::enable_if_t<std::is_convertible_v<
+                                    typename std::iterator_traits<InputIt>::iterator_category, std::input_iterator_tag>>>
+    BSTSET(InputIt first, InputIt last) : BSTSET() {
+        for (; first != last; ++first) *this << *first;
+    }
     BSTSET(const BSTSET&) = delete;
     BSTSET& operator=(const BSTSET&) = delete;
     BSTSET(BSTSET&& other) noexcept : root(nullptr) { swap(other); }
@@ -169,76 +239,72 @@ public:
         }
         return *this;
     }
-    virtual ~BSTSET() {
-        InnerNode<T>::destroy(root);
-        delete arena_;
-    }
+    virtual ~BSTSET() { clear(); }
 
+    /// Exchanges two sets' contents; touches no element.
     void swap(BSTSET& other) noexcept {
         using std::swap;
         swap(root, other.root);
-        swap(arena_, other.arena_);
+        arena_.swap(other.arena_);
         swap(size_, other.size_);
         swap(unordered_, other.unordered_);
-        swap(lastValue_, other.lastValue_);
-        swap(lastOutcome_, other.lastOutcome_);
-        swap(lastKnown_, other.lastKnown_);
+        swap(lastLeaf_, other.lastLeaf_);
+        swap(lastDepth_, other.lastDepth_);
+        swapBytes(lastAbsent_, other.lastAbsent_);
         swap(walks_, other.walks_);
+        ++version_;
+        ++other.version_;
     }
     friend void swap(BSTSET& a, BSTSET& b) noexcept { a.swap(b); }
 
     /// Inserts one occurrence of v. Throws std::length_error, changing
     /// nothing, when v already occurs INT_MAX times.
-    void operator<<(T v) {
-        remember(v);
+    BSTSET& operator<<(const T& v) {
+        ++version_;
+        forgetLast();
+        if (!(v == v)) unordered_ = true;
         beforeUpdate(v);
-        Outcome outcome;
+        detail::Update<T> update;
+        update.arena = &arena_;
         if (root == nullptr) {
-            if (arena_ == nullptr) arena_ = new TreeArena<T>();
-            root = new (*arena_) LeafNode<T>(v);
-            outcome = {1, 1};
+            auto* leaf = new (arena_) LeafNode<T>(v);
+            root = leaf;
+            update.depth = update.count = 1;
+            update.leaf = leaf;
         } else if (unordered_) {
-            root = InnerNode<T>::addUnordered(root, v, &outcome);
+            root = InnerNode<T>::addUnordered(root, v, update);
         } else {
-            root = root->add(v, &outcome);
+            root = root->add(v, &update);
         }
         ++size_;
-        learn(outcome);
+        learn(v, update);
+        update.finish();
+        return *this;
     }
 
     /// Removes one occurrence of v; removing an absent value changes nothing.
-    void operator>>(const T& v) {
-        if (root == nullptr) return;
-        // The removal works on the copy: v may be the very value it frees.
-        remember(v);
-        beforeUpdate(v);
-        const T& value = *lastValue_;
-        Outcome outcome;
-        if (unordered_) {
-            root = InnerNode<T>::delUnordered(root, value, &outcome);
-        } else {
-            root = root->del(value, &outcome);
-        }
-        if (outcome.removed) --size_;
-        afterRemoval(outcome);
-        learn(outcome);
+    BSTSET& operator>>(const T& v) {
+        remove(v, false);
+        return *this;
     }
 
     /// Depth of v's leaf, the root being level 1; -1 when v is not held.
     int operator[](const T& v) const {
         if (root == nullptr) return -1;
-        return isLast(v) ? lastOutcome_.depth : InnerNode<T>::locate(root, v).depth;
+        if (const std::optional<int> known = lastDepth(v)) return *known;
+        return InnerNode<T>::locate(root, v).first;
     }
 
     /// Number of occurrences of v.
     int operator()(const T& v) const {
         if (root == nullptr) return 0;
-        if (isLast(v)) return lastOutcome_.count;
+        if (lastLeaf_ != nullptr && v == lastLeaf_->value) return lastLeaf_->multiplicity;
+        if (isLastAbsent(v)) return 0;
         int levels;
         return InnerNode<T>::leafFor(root, v, levels)->count(v);
     }
 
-    iterator begin() const { return iterator(root); }
+    iterator begin() const { return iterator(this, root); }
     const iterator& end() const noexcept { return endIterator; }
     iterator cbegin() const { return begin(); }
     const iterator& cend() const noexcept { return endIterator; }
@@ -252,15 +318,24 @@ public:
 
     /// The position of v, or end() when v is not held.
     iterator find(const T& v) const {
-        iterator at;
-        if (root == nullptr) return at;
-        Node<T>* n = root;
-        while (n->getType() == 0) {
-            at.path.push(n);
-            n = v < n->getRight()->leftMin() ? n->getLeft() : n->getRight();
-        }
-        if (!(v == n->leftMin())) return iterator();
-        at.current = n;
+        iterator at = walkTo(v, [](const Node<T>* n, const T& x) { return x < InnerNode<T>::smallest(n); });
+        if (at.current != nullptr && !(v == at.current->leftMin())) return iterator();
+        return at;
+    }
+
+    /// The first distinct value not below v, or end().
+    iterator lower_bound(const T& v) const {
+        // A walk that goes left whenever the left subtree holds a value not
+        // below v ends at the answer, unless every value is below v.
+        iterator at = walkTo(v, [](Node<T>* left, const T& x) { return !(left->rightMax() < x); }, true);
+        if (at.current != nullptr && at.current->leftMin() < v) return iterator();
+        return at;
+    }
+
+    /// The first distinct value above v, or end().
+    iterator upper_bound(const T& v) const {
+        iterator at = walkTo(v, [](Node<T>* left, const T& x) { return x < left->rightMax(); }, true);
+        if (at.current != nullptr && !(v < at.current->leftMin())) return iterator();
         return at;
     }
 
@@ -269,14 +344,18 @@ public:
         *this << v;
         return find(v);
     }
+    /// As insert(v); the hint is not needed (std::inserter passes one).
+    iterator insert(const iterator& hint, const T& v) {
+        (void)hint;
+        return insert(v);
+    }
 
     /// Removes one occurrence of v (as `>>` does); tells whether v was held.
-    /// (std::multiset::erase(v) removes every occurrence; this does not.)
-    bool removeOne(const T& v) {
-        const size_type before = size_;
-        *this >> v;
-        return size_ != before;
-    }
+    bool removeOne(const T& v) { return remove(v, false) != 0; }
+
+    /// Removes every occurrence of v, as std::multiset::erase(v) does;
+    /// returns how many there were.
+    size_type erase(const T& v) { return static_cast<size_type>(remove(v, true)); }
 
     /// Whether prefetch() does anything for this element type. Hints are
     /// taken for small trivially copyable types (int, double); for others,
@@ -300,7 +379,7 @@ public:
     /// lets many threads read one set).
     void prefetch(const T& v) noexcept {
         if constexpr (kPrefetchWalks) {
-            if (root == nullptr || arena_ == nullptr || arena_->bytesHeld() < Walks::kTreeBytes) return;
+            if (root == nullptr || arena_.bytesHeld() < Walks::kTreeBytes) return;
             try {
                 if (!walks_) walks_ = std::make_unique<Walks>();
                 walks_->start(v, root);
@@ -313,33 +392,83 @@ public:
         }
     }
 
-    /// How many early walks are under way (for tests and tuning).
-    std::size_t walksUnderWay() const noexcept { return walks_ ? walks_->underWay() : 0; }
-
-    /// Removes everything and gives the nodes' memory back.
+    /// Removes everything and gives the nodes' memory back. The elements are
+    /// destroyed after the set is empty.
     void clear() noexcept {
+        ++version_;
         if (walks_) walks_->endAll();
-        InnerNode<T>::destroy(root);
+        Node<T>* old = root;
         root = nullptr;
         size_ = 0;
         unordered_ = false;
-        lastKnown_ = false;
-        delete arena_;
-        arena_ = nullptr;
+        forgetLast();
+        InnerNode<T>::destroy(old, arena_);
     }
 
-    /// The root of the tree, null when the multiset is empty; for walks that
-    /// need the tree's shape (drawing it, checking it).
-    Node<T>* getRoot() const noexcept { return root; }
-
     /// Bytes this set holds from the system for its nodes.
-    size_type memoryHeld() const noexcept { return arena_ == nullptr ? 0 : arena_->bytesHeld(); }
+    size_type memoryHeld() const noexcept { return arena_.bytesHeld(); }
+
+    /// One node as visit() shows it, valid during the call.
+    struct NodeView {
+        bool leaf;
+        int depth;          // the root is level 1
+        const T& smallest;  // a leaf's value, or a routing node's cached bound
+        const T& largest;
+        int count;          // a leaf's multiplicity; 0 for a routing node
+    };
+
+    /// A read-only walk of the tree, for code that draws or checks it: calls
+    /// f(const NodeView&) for every node in pre-order (a routing node, its
+    /// left subtree, then its right one), without recursion, so any height
+    /// works. When f returns false for a routing node, its subtree is
+    /// skipped. The set must not change meanwhile.
+    template <typename F>
+    void visit(F&& f) const {
+        std::vector<std::pair<Node<T>*, int>> stack;
+        if (root != nullptr) stack.emplace_back(root, 1);
+        while (!stack.empty()) {
+            const auto [n, depth] = stack.back();
+            stack.pop_back();
+            const bool leaf = !InnerNode<T>::isRouting(n);
+            const NodeView view{leaf, depth, n->leftMin(), n->rightMax(), leaf ? static_cast<LeafNode<T>*>(n)->multiplicity : 0};
+            bool below = true;
+            if constexpr (std::is_same_v<std::invoke_result_t<F&, const NodeView&>, bool>) {
+                below = f(view);
+            } else {
+                f(view);
+            }
+            if (!leaf && below) {
+                stack.emplace_back(n->getRight(), depth + 1);
+                stack.emplace_back(n->getLeft(), depth + 1);
+            }
+        }
+    }
+
+    /// Calls f(const NodeView&) for each node a query for v passes, root
+    /// first, ending at the leaf where the query ends (which holds v or not).
+    template <typename F>
+    void visitPath(const T& v, F&& f) const {
+        int depth = 1;
+        for (Node<T>* n = root; n != nullptr; ++depth) {
+            const bool leaf = !InnerNode<T>::isRouting(n);
+            f(NodeView{leaf, depth, n->leftMin(), n->rightMax(), leaf ? static_cast<LeafNode<T>*>(n)->multiplicity : 0});
+            if (leaf) return;
+            n = v < InnerNode<T>::smallest(n->getRight()) ? n->getLeft() : n->getRight();
+        }
+    }
 
 private:
+    using Walks = detail::EarlyWalks<T>;
+    // Walks may hold any node of the tree; a rebuilt routing node would
+    // leave one holding a retired node. Types walked are assigned, not
+    // rebuilt.
+    static_assert(!Walks::kTaken || detail::BoundEdit<T>::kHow != detail::BoundEdit<T>::How::Rebuild);
+
     Node<T>* root;  // owned
     iterator endIterator;
-    TreeArena<T>* arena_ = nullptr;  // owned; where root's nodes live
+    detail::TreeArena<T> arena_;  // where root's nodes live
     size_type size_ = 0;
+    std::uint64_t version_ = 0;  // counts changes, for checked iterators
 
     // A value unequal to itself (NaN) breaks the ordering that the fast walks
     // and the query shortcut rely on; a tree that ever held one walks as the
@@ -347,17 +476,39 @@ private:
     bool unordered_ = false;
 
     // The two queries that follow an update almost always ask about the value
-    // just updated, whose depth and count the update found on its way. They
-    // are kept until the tree changes again. Only updates write them, so
-    // queries stay read-only.
-    std::optional<T> lastValue_;
-    Outcome lastOutcome_;
-    bool lastKnown_ = false;
+    // just updated, which the update found on its way. Until the tree changes
+    // again the set keeps its leaf and depth, or, when the value is no longer
+    // held and copies of T are inert bytes (trivially copyable types), the
+    // value. No other copy of a value outlives its presence in the set. Only
+    // updates write these, so queries stay read-only.
+    LeafNode<T>* lastLeaf_ = nullptr;
+    int lastDepth_ = -1;
+    static constexpr bool kKeepsAbsent = std::is_trivially_copyable_v<T>;
+    std::optional<std::conditional_t<kKeepsAbsent, T, char>> lastAbsent_;
 
     // Walks begun ahead of time by prefetch(). Invariant: every node a walk
     // holds is a node of the tree; removals tell the walks what they freed.
-    using Walks = detail::EarlyWalks<T>;
     std::unique_ptr<Walks> walks_;
+
+    /// Removes one occurrence of v, or all of them; returns how many went.
+    int remove(const T& v, bool every) {
+        ++version_;
+        forgetLast();
+        if (root == nullptr) return 0;
+        if (!(v == v)) unordered_ = true;
+        beforeUpdate(v);
+        detail::Update<T> update;
+        update.arena = &arena_;
+        update.everyOccurrence = every;
+        root = unordered_ ? InnerNode<T>::delUnordered(root, v, update) : root->del(v, &update);
+        size_ -= static_cast<size_type>(update.removed);
+        afterRemoval(update);
+        // v may be a value the removal freed: it is read here, before the
+        // freed nodes are destroyed.
+        learn(v, update);
+        update.finish();
+        return update.removed;
+    }
 
     /// Before every update: its early walk, if any, fetches its path again.
     void beforeUpdate(const T& v) noexcept {
@@ -365,29 +516,71 @@ private:
     }
 
     /// After every removal: walks that hold a node it freed end.
-    void afterRemoval(const Outcome& outcome) noexcept {
-        if (walks_ && outcome.freedLeaf != nullptr) {
-            walks_->afterRemoval(outcome.freedLeaf, outcome.freedInner, root == nullptr);
+    void afterRemoval(const detail::Update<T>& update) noexcept {
+        if (walks_ && update.freedLeaf != nullptr) {
+            walks_->afterRemoval(update.freedLeaf, update.freedInner, root == nullptr);
         }
     }
 
-    bool isLast(const T& v) const { return lastKnown_ && v == *lastValue_; }
+    void forgetLast() noexcept {
+        lastLeaf_ = nullptr;
+        lastAbsent_.reset();
+    }
 
-    /// Copies the value an update is about to use, before anything changes:
-    /// a copy that throws leaves the set as it was.
-    void remember(const T& v) {
-        lastKnown_ = false;
-        if (!(v == v)) unordered_ = true;
-        if (lastValue_) {
-            *lastValue_ = v;
+    void learn(const T& v, const detail::Update<T>& update) noexcept {
+        if (unordered_) return;
+        lastLeaf_ = update.leaf;
+        lastDepth_ = update.depth;
+        if constexpr (kKeepsAbsent) {
+            if (update.leaf == nullptr) lastAbsent_.emplace(v);
         } else {
-            lastValue_.emplace(v);
+            (void)v;
         }
     }
 
-    void learn(const Outcome& outcome) noexcept {
-        lastOutcome_ = outcome;
-        lastKnown_ = !unordered_;
+    bool isLastAbsent(const T& v) const {
+        if constexpr (kKeepsAbsent) {
+            return lastAbsent_ && v == *lastAbsent_;
+        } else {
+            (void)v;
+            return false;
+        }
+    }
+
+    /// The depth of v's leaf, as the last update found it, when v is the
+    /// value it updated.
+    std::optional<int> lastDepth(const T& v) const {
+        if (lastLeaf_ != nullptr && v == lastLeaf_->value) return lastDepth_;
+        if (isLastAbsent(v)) return -1;
+        return std::nullopt;
+    }
+
+    /// An iterator on the leaf a walk toward v reaches, going left at each
+    /// routing node n where goLeft(n's left or right child, v) holds
+    /// (`byLeft`: it is given the left child, else the right).
+    template <typename GoLeft>
+    iterator walkTo(const T& v, GoLeft goLeft, bool byLeft = false) const {
+        iterator at;
+        at.owner_ = this;
+        at.version_ = version_;
+        Node<T>* n = root;
+        while (n != nullptr && InnerNode<T>::isRouting(n)) {
+            at.path.push(n);
+            n = goLeft(byLeft ? n->getLeft() : n->getRight(), v) ? n->getLeft() : n->getRight();
+        }
+        at.current = n;
+        return at;
+    }
+
+    /// Exchanges two objects of a trivially copyable type byte for byte: no
+    /// user code (a swap or a move of T) runs, so it cannot throw.
+    template <typename U>
+    static void swapBytes(U& a, U& b) noexcept {
+        static_assert(std::is_trivially_copyable_v<U>);
+        unsigned char t[sizeof(U)];
+        std::memcpy(t, static_cast<void*>(&a), sizeof(U));
+        std::memcpy(static_cast<void*>(&a), static_cast<void*>(&b), sizeof(U));
+        std::memcpy(static_cast<void*>(&b), t, sizeof(U));
     }
 };
 

@@ -12,8 +12,17 @@
 // exactly the results of the plain recursive formulation.
 //
 // Failures: an insertion or removal that throws (out of memory, a throwing
-// copy of T, a count that would pass INT_MAX) leaves the tree exactly as it
-// was. Everything that can throw happens before the first change.
+// copy or comparison of T, a count that would pass INT_MAX) leaves the tree
+// exactly as it was. Every comparison and everything that can throw happens
+// before the first change, and the changes themselves cannot fail
+// (detail::BoundEdit).
+//
+// A set's nodes live in its arena (detail/NodePool.h), which the set hands
+// to every operation in a detail::Update; the nodes an update takes out of
+// the tree go back to the set, which destroys them once it has stored the
+// new root: no element's destructor ever sees a tree half changed. Nodes
+// made by hand (`new LeafNode<T>(v)`, operations called without an Update)
+// use a shared arena, and their operations destroy what they remove at once.
 #pragma once
 
 #include <climits>
@@ -27,91 +36,75 @@
 #include <utility>
 #include <vector>
 
-#include "NodePool.h"
+#include "detail/NodePool.h"
+
+// Without RTTI the walks tell the node kinds apart by a virtual call.
+#if defined(__GXX_RTTI) || defined(_CPPRTTI)
+#define ORLO_HAS_RTTI 1
+#endif
 
 namespace orlo {
 
+template <typename T>
+class Node;
+template <typename T>
+class LeafNode;
+template <typename T>
+class InnerNode;
+
 namespace detail {
 
-template <typename T, typename = void>
-struct HasLess : std::false_type {};
 template <typename T>
-struct HasLess<T, std::void_t<decltype(static_cast<bool>(std::declval<const T&>() < std::declval<const T&>()))>>
-    : std::true_type {};
-template <typename T, typename = void>
-struct HasGreater : std::false_type {};
+using LessResult = decltype(std::declval<const T&>() < std::declval<const T&>());
 template <typename T>
-struct HasGreater<T, std::void_t<decltype(static_cast<bool>(std::declval<const T&>() > std::declval<const T&>()))>>
-    : std::true_type {};
-template <typename T, typename = void>
-struct HasEqual : std::false_type {};
+using GreaterResult = decltype(std::declval<const T&>() > std::declval<const T&>());
 template <typename T>
-struct HasEqual<T, std::void_t<decltype(static_cast<bool>(std::declval<const T&>() == std::declval<const T&>()))>>
-    : std::true_type {};
-template <typename T, typename = void>
-struct HasNotEqual : std::false_type {};
+using EqualResult = decltype(std::declval<const T&>() == std::declval<const T&>());
 template <typename T>
-struct HasNotEqual<T, std::void_t<decltype(static_cast<bool>(std::declval<const T&>() != std::declval<const T&>()))>>
-    : std::true_type {};
+using NotEqualResult = decltype(std::declval<const T&>() != std::declval<const T&>());
+
+/// The type of `op` on two const T, or void when there is no such operator.
+template <template <typename> class Op, typename T, typename = void>
+struct Result {
+    using type = void;
+};
+template <template <typename> class Op, typename T>
+struct Result<Op, T, std::void_t<Op<T>>> {
+    using type = Op<T>;
+};
+template <template <typename> class Op, typename T>
+constexpr bool kHas = !std::is_void_v<typename Result<Op, T>::type>;
+template <template <typename> class Op, typename T>
+constexpr bool kGivesBool = std::is_convertible_v<typename Result<Op, T>::type, bool>;
 
 /// What the tree needs of its element type, each with its own message.
 template <typename T>
 constexpr bool checkElementType() {
     static_assert(!std::is_reference_v<T> && !std::is_const_v<T>, "BSTSET: the element type must be a plain object type");
-    static_assert(HasLess<T>::value, "BSTSET: the element type needs a < b (const operands, result convertible to bool)");
-    static_assert(HasGreater<T>::value, "BSTSET: the element type needs a > b (const operands, result convertible to bool)");
-    static_assert(HasEqual<T>::value, "BSTSET: the element type needs a == b (const operands, result convertible to bool)");
-    static_assert(HasNotEqual<T>::value, "BSTSET: the element type needs a != b (const operands, result convertible to bool)");
+    static_assert(kHas<LessResult, T>, "BSTSET: the element type needs a < b on const operands");
+    static_assert(kHas<GreaterResult, T>, "BSTSET: the element type needs a > b on const operands");
+    static_assert(kHas<EqualResult, T>, "BSTSET: the element type needs a == b on const operands");
+    static_assert(kHas<NotEqualResult, T>, "BSTSET: the element type needs a != b on const operands");
+    static_assert(!kHas<LessResult, T> || kGivesBool<LessResult, T>,
+                  "BSTSET: a < b on the element type must give a result implicitly convertible to bool");
+    static_assert(!kHas<GreaterResult, T> || kGivesBool<GreaterResult, T>,
+                  "BSTSET: a > b on the element type must give a result implicitly convertible to bool");
+    static_assert(!kHas<EqualResult, T> || kGivesBool<EqualResult, T>,
+                  "BSTSET: a == b on the element type must give a result implicitly convertible to bool");
+    static_assert(!kHas<NotEqualResult, T> || kGivesBool<NotEqualResult, T>,
+                  "BSTSET: a != b on the element type must give a result implicitly convertible to bool");
     static_assert(std::is_copy_constructible_v<T>, "BSTSET: the element type must be copy constructible");
-    static_assert(std::is_copy_assignable_v<T>, "BSTSET: the element type must be copy assignable");
     static_assert(std::is_nothrow_destructible_v<T>, "BSTSET: the element type's destructor must not throw");
     return true;
 }
 
-/// Gives several cached bounds one new value, in two steps: the constructor
-/// does everything that can throw, and write() cannot fail, so an update that
-/// throws has changed nothing. Types whose copy assignment cannot throw are
-/// assigned in place; for the others a copy per bound is made up front and
-/// swapped in (the copies then hold the old bounds and die with this object).
+/// Comparisons of T that cannot throw: then a walk may change bounds on its
+/// way down, since no later comparison can fail and leave them changed.
 template <typename T>
-class BoundUpdate {
-public:
-    static constexpr bool kDirect = std::is_nothrow_copy_assignable_v<T> || !std::is_nothrow_swappable_v<T>;
-
-    BoundUpdate(const T& value, std::size_t bounds) : value_(value) {
-        if constexpr (!kDirect) {
-            // Most updates change a bound or two: those copies stay on the
-            // stack.
-            if (bounds > kInline) spill_.reserve(bounds - kInline);
-            for (std::size_t i = 0; i < bounds; ++i) {
-                if (i < kInline) {
-                    inline_[i].emplace(value);
-                } else {
-                    spill_.push_back(value);
-                }
-            }
-        } else {
-            (void)bounds;
-        }
-    }
-
-    void write(T& bound) noexcept(std::is_nothrow_copy_assignable_v<T> || !kDirect) {
-        if constexpr (kDirect) {
-            bound = value_;
-        } else {
-            using std::swap;
-            swap(bound, next_ < kInline ? *inline_[next_] : spill_[next_ - kInline]);
-            ++next_;
-        }
-    }
-
-private:
-    static constexpr std::size_t kInline = kDirect ? 0 : 4;
-    const T& value_;
-    std::optional<T> inline_[kInline == 0 ? 1 : kInline];
-    std::vector<T> spill_;
-    std::size_t next_ = 0;
-};
+constexpr bool kNothrowCompare = noexcept(std::declval<const T&>() < std::declval<const T&>()) &&
+                                 noexcept(std::declval<const T&>() > std::declval<const T&>()) &&
+                                 noexcept(std::declval<const T&>() == std::declval<const T&>()) &&
+                                 noexcept(std::declval<const T&>() != std::declval<const T&>());
 
 /// a < b and a > b, as T's operators answer them. For std::string they are
 /// byte-wise comparisons as unsigned char; done here, inline, they are
@@ -157,30 +150,72 @@ P pick(bool c, P a, P b) noexcept {
     return reinterpret_cast<P>((reinterpret_cast<std::uintptr_t>(a) & mask) | (reinterpret_cast<std::uintptr_t>(b) & ~mask));
 }
 
-}  // namespace detail
-
-/// Where an insertion or removal leaves its value: the depth of the leaf that
-/// holds it (counting the called node as level 1) and its multiplicity, or -1
-/// and 0 when the value is not held; whether a removal took an occurrence
-/// away; and the nodes it freed, so walks begun ahead of time can forget
-/// them. The depth and count queries that follow the update would answer
-/// exactly this.
-struct Outcome {
-    int depth = -1;
-    int count = 0;
-    bool removed = false;
-    const void* freedLeaf = nullptr;
-    const void* freedInner = nullptr;
-};
-
-template <typename T>
-class LeafNode;
-template <typename T>
-class InnerNode;
-
 /// The memory of one tree's nodes.
 template <typename T>
 using TreeArena = NodeArena<LeafNode<T>, InnerNode<T>>;
+
+/// Destroys one node whose children, if any, are detached, and gives its
+/// block back to `arena`.
+template <typename T>
+void freeNode(TreeArena<T>& arena, Node<T>* n) noexcept;
+
+/// What a set tells a node operation, and what the operation tells it back.
+template <typename T>
+struct Update {
+    // In: where the tree's nodes live (null: the shared arena of nodes made
+    // by hand), and whether a removal takes every occurrence.
+    TreeArena<T>* arena = nullptr;
+    bool everyOccurrence = false;
+
+    // Out, for an ordered tree: what the queries for the value would answer
+    // after the update (the depth of its leaf, the called node being level
+    // 1, and its multiplicity; -1 and 0 when it is not held), and its leaf.
+    int depth = -1;
+    int count = 0;
+    LeafNode<T>* leaf = nullptr;
+    int removed = 0;  // occurrences a removal took away
+
+    // Nodes the update took out of the tree, not yet destroyed: finish()
+    // destroys them once the caller has stored the new root.
+    LeafNode<T>* freedLeaf = nullptr;
+    InnerNode<T>* freedInner = nullptr;
+    std::vector<InnerNode<T>*> retired;  // routing nodes replaced by rebuilt copies
+
+    TreeArena<T>& nodes() const noexcept { return arena != nullptr ? *arena : TreeArena<T>::shared(); }
+
+    void finish() noexcept {
+        TreeArena<T>& a = nodes();
+        if (freedInner != nullptr) freeNode<T>(a, freedInner);
+        if (freedLeaf != nullptr) freeNode<T>(a, freedLeaf);
+        for (InnerNode<T>* r : retired) freeNode<T>(a, r);
+        freedInner = nullptr;
+        freedLeaf = nullptr;
+        retired.clear();
+    }
+};
+
+/// The Update an operation works with: its caller's, or, called on nodes
+/// made by hand without one, its own, whose freed nodes go when it returns.
+template <typename T>
+class UpdateScope {
+public:
+    explicit UpdateScope(Update<T>* given) noexcept : given_(given) {}
+    ~UpdateScope() {
+        if (given_ == nullptr) own_.finish();
+    }
+    UpdateScope(const UpdateScope&) = delete;
+    UpdateScope& operator=(const UpdateScope&) = delete;
+    Update<T>& get() noexcept { return given_ != nullptr ? *given_ : own_; }
+
+private:
+    Update<T>* given_;
+    Update<T> own_;
+};
+
+template <typename T>
+class BoundEdit;
+
+}  // namespace detail
 
 template <typename T>
 class Node {
@@ -194,10 +229,10 @@ public:
     /// 1 for a leaf, 0 for a routing node.
     virtual int getType() = 0;
     /// Inserts one occurrence of v; returns the subtree's new root.
-    virtual Node* add(const T& v, Outcome* outcome = nullptr) = 0;
+    virtual Node* add(const T& v, detail::Update<T>* update = nullptr) = 0;
     /// Removes one occurrence of v; returns the subtree's new root, or null
     /// when the subtree held nothing else.
-    virtual Node* del(const T& v, Outcome* outcome = nullptr) = 0;
+    virtual Node* del(const T& v, detail::Update<T>* update = nullptr) = 0;
     virtual T& leftMin() = 0;
     virtual T& rightMax() = 0;
     /// Occurrences of v in the subtree, 0 when absent.
@@ -228,17 +263,17 @@ public:
 
     /// Throws std::length_error, changing nothing, when v already occurs
     /// INT_MAX times.
-    Node<T>* add(const T& v, Outcome* outcome = nullptr) override;
-    Node<T>* del(const T& v, Outcome* outcome = nullptr) override;
+    Node<T>* add(const T& v, detail::Update<T>* update = nullptr) override;
+    Node<T>* del(const T& v, detail::Update<T>* update = nullptr) override;
 
-    // Nodes live in their tree's arena (NodePool.h); one made by plain `new`
-    // belongs to no tree and comes from the shared arena.
-    static void* operator new(std::size_t) { return TreeArena<T>::shared().allocateLeaf(); }
-    static void* operator new(std::size_t, TreeArena<T>& arena) { return arena.allocateLeaf(); }
+    // A set's nodes live in its arena (placement form); one made by plain
+    // `new` belongs to no set and comes from the shared arena.
+    static void* operator new(std::size_t) { return detail::TreeArena<T>::shared().allocateLeaf(); }
+    static void* operator new(std::size_t, detail::TreeArena<T>& arena) { return arena.allocateLeaf(); }
     static void operator delete(void* p) noexcept {
-        if (p != nullptr) TreeArena<T>::of(static_cast<LeafNode*>(p)).releaseLeaf(p);
+        if (p != nullptr) detail::TreeArena<T>::shared().releaseLeaf(p);
     }
-    static void operator delete(void* p, TreeArena<T>& arena) noexcept { arena.releaseLeaf(p); }
+    static void operator delete(void* p, detail::TreeArena<T>& arena) noexcept { arena.releaseLeaf(p); }
 };
 
 template <typename T>
@@ -261,27 +296,28 @@ public:
         destroy(left);
     }
 
-    /// Destroys a whole subtree in constant stack space. Right rotations turn
-    /// the subtree into a chain whose left children are leaves, which is then
-    /// eaten from the top; every routing node is detached before it is
-    /// deleted, so no destructor ever descends.
-    static void destroy(Node<T>* n) noexcept {
+    /// Destroys a whole subtree in constant stack space, giving its blocks
+    /// back to `arena` (by default the shared one of nodes made by hand).
+    /// Right rotations turn the subtree into a chain whose left children are
+    /// leaves, which is then eaten from the top; every routing node is
+    /// detached before it is destroyed, so no destructor ever descends.
+    static void destroy(Node<T>* n, detail::TreeArena<T>& arena = detail::TreeArena<T>::shared()) noexcept {
         while (n != nullptr) {
-            if (n->getType() == 1) {
-                delete n;
+            if (!isRouting(n)) {
+                detail::freeNode(arena, n);
                 return;
             }
             auto* top = static_cast<InnerNode*>(n);
-            if (top->left->getType() == 0) {
+            if (isRouting(top->left)) {
                 auto* l = static_cast<InnerNode*>(top->left);
                 top->left = l->right;
                 l->right = top;
                 n = l;
             } else {
-                delete top->left;
+                detail::freeNode(arena, top->left);
                 n = top->right;
                 top->left = top->right = nullptr;
-                delete top;
+                detail::freeNode<T>(arena, top);
             }
         }
     }
@@ -297,15 +333,20 @@ public:
     // the kind from the node's type data, so no indirect branch is
     // mispredicted level after level near the leaves. Should a platform hand
     // out two type_info objects for one type, the comparisons of their
-    // addresses fail and the virtual calls answer instead.
+    // addresses fail and the virtual calls answer instead, as they do in a
+    // build without RTTI.
     static bool isRouting(const Node<T>* n) noexcept {
+#if defined(ORLO_HAS_RTTI)
         if (&typeid(*n) == &typeid(InnerNode)) return true;
         if (&typeid(*n) == &typeid(LeafNode<T>)) return false;
+#endif
         return const_cast<Node<T>*>(n)->getType() == 0;
     }
     static const T& smallest(const Node<T>* n) {
+#if defined(ORLO_HAS_RTTI)
         if (&typeid(*n) == &typeid(InnerNode)) return static_cast<const InnerNode*>(n)->minValue;
         if (&typeid(*n) == &typeid(LeafNode<T>)) return static_cast<const LeafNode<T>*>(n)->value;
+#endif
         return const_cast<Node<T>*>(n)->leftMin();
     }
 
@@ -322,8 +363,8 @@ public:
         return static_cast<LeafNode<T>*>(n);
     }
 
-    /// Both queries in one walk.
-    static Outcome locate(Node<T>* n, const T& v) {
+    /// Both queries in one walk: the depth of v's leaf and its count.
+    static std::pair<int, int> locate(Node<T>* n, const T& v) {
         int levels;
         LeafNode<T>* leaf = leafFor(n, v, levels);
         const int d = leaf->depth(v);
@@ -335,68 +376,217 @@ public:
         return leafFor(this, v, levels)->count(v);
     }
 
-    int depth(const T& v) override { return locate(this, v).depth; }
+    int depth(const T& v) override { return locate(this, v).first; }
 
     /// add() and del() read a routing node's own cached bounds where the
     /// plain formulation reads its children's. That gives the same results
     /// in every tree whose values are ordered, and is faster. A tree that has
     /// held a value unequal to itself (NaN) is not ordered; these take the
     /// plain formulation's comparisons exactly, for any tree.
-    static Node<T>* addUnordered(Node<T>* root, const T& v, Outcome* outcome);
-    static Node<T>* delUnordered(Node<T>* root, const T& v, Outcome* outcome);
+    static Node<T>* addUnordered(Node<T>* root, const T& v, detail::Update<T>& update);
+    static Node<T>* delUnordered(Node<T>* root, const T& v, detail::Update<T>& update);
 
-    Node<T>* add(const T& v, Outcome* outcome = nullptr) override;
-    Node<T>* del(const T& v, Outcome* outcome = nullptr) override;
+    Node<T>* add(const T& v, detail::Update<T>* update = nullptr) override;
+    Node<T>* del(const T& v, detail::Update<T>* update = nullptr) override;
 
-    static void* operator new(std::size_t) { return TreeArena<T>::shared().allocateInner(); }
-    static void* operator new(std::size_t, TreeArena<T>& arena) { return arena.allocateInner(); }
+    static void* operator new(std::size_t) { return detail::TreeArena<T>::shared().allocateInner(); }
+    static void* operator new(std::size_t, detail::TreeArena<T>& arena) { return arena.allocateInner(); }
     static void operator delete(void* p) noexcept {
-        if (p != nullptr) TreeArena<T>::of(static_cast<InnerNode*>(p)).releaseInner(p);
+        if (p != nullptr) detail::TreeArena<T>::shared().releaseInner(p);
     }
-    static void operator delete(void* p, TreeArena<T>& arena) noexcept { arena.releaseInner(p); }
+    static void operator delete(void* p, detail::TreeArena<T>& arena) noexcept { arena.releaseInner(p); }
 
 private:
-    /// add() for a tree whose new nodes cannot fail to be made: widens the
-    /// bounds on the way down, in one pass.
-    Node<T>* addInPlace(const T& v, Outcome* outcome);
+    friend class detail::BoundEdit<T>;
+
+    /// A copy of `from` with one bound replaced, for detail::BoundEdit; its
+    /// children are set when it takes from's place.
+    InnerNode(const InnerNode& from, bool largest, const T& bound)
+        : maxValue(largest ? bound : from.maxValue), minValue(largest ? from.minValue : bound), right(nullptr), left(nullptr) {}
+
+    /// add() where copies and comparisons of T cannot throw and the new nodes'
+    /// memory is in hand: widens the bounds on the way down, in one pass.
+    Node<T>* addInPlace(const T& v, detail::Update<T>& update);
+    static constexpr bool kAddsInPlace =
+        std::is_nothrow_copy_constructible_v<T> && std::is_nothrow_copy_assignable_v<T> && detail::kNothrowCompare<T>;
 };
 
+namespace detail {
+
 template <typename T>
-Node<T>* LeafNode<T>::add(const T& v, Outcome* outcome) {
+void freeNode(TreeArena<T>& arena, Node<T>* n) noexcept {
+    if (InnerNode<T>::isRouting(n)) {
+        auto* in = static_cast<InnerNode<T>*>(n);
+        in->~InnerNode();  // its children are detached: it destroys nothing else
+        arena.releaseInner(in);
+    } else {
+        auto* leaf = static_cast<LeafNode<T>*>(n);
+        leaf->~LeafNode();
+        arena.releaseLeaf(leaf);
+    }
+}
+
+/// New bounds for routing nodes on one path, in two steps so that an update
+/// that throws changes nothing: set() does everything that can throw, and
+/// commit() cannot fail. How a bound takes its new value depends on T:
+///   - Assign: copy assignment cannot throw; commit() assigns.
+///   - Swap: it can, but swap cannot (std::string); set() makes a copy and
+///     commit() swaps it in (the copy then holds the old value, which dies
+///     with the BoundEdit).
+///   - Rebuild: neither; set() makes a copy of the node with the new bound,
+///     and commit() links it in the node's place and retires the old node
+///     (the Update destroys it with the other nodes it freed).
+template <typename T>
+class BoundEdit {
+public:
+    enum class How { Assign, Swap, Rebuild };
+    static constexpr How kHow = std::is_nothrow_copy_assignable_v<T> ? How::Assign
+                                : std::is_nothrow_swappable_v<T>     ? How::Swap
+                                                                     : How::Rebuild;
+
+    explicit BoundEdit(Update<T>& update) noexcept : update_(update) {}
+    BoundEdit(const BoundEdit&) = delete;
+    BoundEdit& operator=(const BoundEdit&) = delete;
+    ~BoundEdit() {
+        if constexpr (kHow == How::Rebuild) {
+            if (!committed_) {
+                for (std::size_t i = 0; i < size_; ++i) {
+                    if (at(i).fresh != nullptr) freeNode<T>(update_.nodes(), at(i).fresh);
+                }
+            }
+        }
+    }
+
+    /// Room for n edits, so set() copies nothing twice.
+    void reserve(std::size_t n) {
+        if (n > kInline) spill_.reserve(n - kInline);
+        if constexpr (kHow == How::Rebuild) update_.retired.reserve(update_.retired.size() + n);
+    }
+
+    /// Routing node n gets `value` as its largest (`largest`) or smallest
+    /// value. `link` is where n hangs (a child field of its parent), or null
+    /// for the node the operation was called on. Nodes come top-down along
+    /// one path, at most one edit each; value must stay unchanged until
+    /// commit().
+    void set(InnerNode<T>* n, Node<T>** link, bool largest, const T& value) {
+        if (size_ >= kInline) spill_.emplace_back();
+        Edit& e = at(size_);
+        e.node = n;
+        e.link = link;
+        e.largest = largest;
+        e.value = &value;
+        if constexpr (kHow == How::Swap) {
+            e.copy.emplace(value);
+        } else if constexpr (kHow == How::Rebuild) {
+            e.fresh = new (update_.nodes()) InnerNode<T>(*n, largest, value);
+        }
+        ++size_;
+    }
+
+    /// Makes every change. `top` is the node that takes the called node's
+    /// place as things stand; returns it, or its rebuilt copy.
+    Node<T>* commit(Node<T>* top) noexcept {
+        for (std::size_t i = 0; i < size_; ++i) {
+            Edit& e = at(i);
+            if constexpr (kHow == How::Assign) {
+                (e.largest ? e.node->maxValue : e.node->minValue) = *e.value;
+            } else if constexpr (kHow == How::Swap) {
+                using std::swap;
+                swap(e.largest ? e.node->maxValue : e.node->minValue, *e.copy);
+            } else {
+                InnerNode<T>* old = e.node;
+                e.fresh->left = old->left;
+                e.fresh->right = old->right;
+                old->left = old->right = nullptr;
+                Node<T>** link = e.link;
+                // n's parent, if edited, is the edit just before (one path,
+                // top-down), and has been replaced by its copy.
+                if (i > 0 && link == &at(i - 1).node->left) link = &at(i - 1).fresh->left;
+                if (i > 0 && link == &at(i - 1).node->right) link = &at(i - 1).fresh->right;
+                if (link == nullptr) {
+                    top = e.fresh;
+                } else {
+                    *link = e.fresh;
+                }
+                update_.retired.push_back(old);  // room reserved by reserve()
+            }
+        }
+        committed_ = true;
+        return top;
+    }
+
+private:
+    struct Edit {
+        InnerNode<T>* node = nullptr;
+        Node<T>** link = nullptr;
+        bool largest = false;
+        const T* value = nullptr;
+        std::conditional_t<kHow == How::Swap, std::optional<T>, char> copy{};
+        InnerNode<T>* fresh = nullptr;
+    };
+    // Most updates change a bound or two: those edits stay on the stack.
+    static constexpr std::size_t kInline = 4;
+    Edit& at(std::size_t i) noexcept { return i < kInline ? inline_[i] : spill_[i - kInline]; }
+
+    Update<T>& update_;
+    Edit inline_[kInline];
+    std::vector<Edit> spill_;
+    std::size_t size_ = 0;
+    bool committed_ = false;
+};
+
+}  // namespace detail
+
+template <typename T>
+Node<T>* LeafNode<T>::add(const T& v, detail::Update<T>* update) {
     if (v == value) {
         if (multiplicity == INT_MAX) throw std::length_error("BSTSET: a value cannot occur more than INT_MAX times");
         ++multiplicity;
-        if (outcome != nullptr) *outcome = {1, multiplicity};
+        if (update != nullptr) {
+            update->depth = 1;
+            update->count = multiplicity;
+            update->leaf = this;
+        }
         return this;
     }
-    // Both nodes are made before anything is linked, in this leaf's arena;
-    // the new leaf is released again if the routing node cannot be made.
-    TreeArena<T>& arena = TreeArena<T>::of(this);
+    // Every comparison comes before anything is made; both nodes are made
+    // before anything is linked, in this tree's arena, and the new leaf goes
+    // again if the routing node cannot be made.
+    const bool goesLeft = v < value;
+    detail::TreeArena<T>& arena = update != nullptr ? update->nodes() : detail::TreeArena<T>::shared();
     LeafNode* fresh = new (arena) LeafNode(v);
     InnerNode<T>* routing;
     try {
-        routing = v < value ? new (arena) InnerNode<T>(fresh, this) : new (arena) InnerNode<T>(this, fresh);
+        routing = goesLeft ? new (arena) InnerNode<T>(fresh, this) : new (arena) InnerNode<T>(this, fresh);
     } catch (...) {
-        delete fresh;
+        detail::freeNode<T>(arena, fresh);
         throw;
     }
-    if (outcome != nullptr) *outcome = InnerNode<T>::locate(routing, v);
+    if (update != nullptr) {
+        // In an ordered tree a query for v reaches the new leaf, one level
+        // below the new routing node.
+        update->depth = 2;
+        update->count = 1;
+        update->leaf = fresh;
+    }
     return routing;
 }
 
 template <typename T>
-Node<T>* LeafNode<T>::del(const T& v, Outcome* outcome) {
-    if (v != value) {
-        if (outcome != nullptr) *outcome = {};
-        return this;
-    }
-    if (multiplicity == 1) {
-        if (outcome != nullptr) *outcome = {-1, 0, true, this};
-        delete this;  // v may be this leaf's value: it is not read again
+Node<T>* LeafNode<T>::del(const T& v, detail::Update<T>* update) {
+    if (v != value) return this;
+    detail::UpdateScope<T> scope(update);
+    detail::Update<T>& u = scope.get();
+    if (multiplicity == 1 || u.everyOccurrence) {
+        u.removed = multiplicity;
+        u.freedLeaf = this;  // destroyed by the caller (or the scope) later
         return nullptr;
     }
     --multiplicity;
-    if (outcome != nullptr) *outcome = {1, multiplicity, true};
+    u.removed = 1;
+    u.depth = 1;
+    u.count = multiplicity;
+    u.leaf = this;
     return this;
 }
 
@@ -407,30 +597,35 @@ Node<T>* LeafNode<T>::del(const T& v, Outcome* outcome) {
 // above maxValue right.
 
 template <typename T>
-Node<T>* InnerNode<T>::add(const T& v, Outcome* outcome) {
-    // Routing nodes never change identity on insertion; only the leaf where
-    // the walk ends may be replaced. A value that widens a node's bounds is
-    // the new smallest (largest) value of its subtree, so it widens every
-    // node below on the way too: the widened nodes are one run of left
-    // (right) steps ending at the leaf, and such a value is new, so the leaf
-    // makes two nodes for it.
-    TreeArena<T>& arena = TreeArena<T>::of(this);
-    if constexpr (std::is_nothrow_copy_constructible_v<T> && std::is_nothrow_copy_assignable_v<T>) {
+Node<T>* InnerNode<T>::add(const T& v, detail::Update<T>* update) {
+    detail::UpdateScope<T> scope(update);
+    detail::Update<T>& u = scope.get();
+    detail::TreeArena<T>& arena = u.nodes();
+    if constexpr (kAddsInPlace) {
         if (!arena.isShared()) {
-            // With the two nodes' memory in hand and copies that cannot
-            // throw, nothing can fail once the walk starts changing bounds.
+            // With the two nodes' memory in hand, and copies and comparisons
+            // that cannot throw, nothing can fail once the walk starts
+            // changing bounds.
             arena.reserve();
-            return addInPlace(v, outcome);
+            return addInPlace(v, u);
         }
     }
 
-    // Otherwise the widened nodes are noted on the way down and widened
-    // after the leaf has taken the value, so a failure there changes nothing.
+    // Routing nodes never change identity on insertion (but where their
+    // bounds must be rebuilt); only the leaf where the walk ends may be
+    // replaced. A value that widens a node's bounds is the new smallest
+    // (largest) value of its subtree, so it widens every node below on the
+    // way too: the widened nodes are one run of left (right) steps ending at
+    // the leaf, and such a value is new, so the leaf makes two nodes for it.
+    // The run is noted on the way down and widened once the leaf has taken
+    // the value, so a failure anywhere changes nothing.
     std::vector<InnerNode*> local;
     std::vector<InnerNode*>& widen = arena.isShared() ? local : arena.scratch();
     widen.clear();
     bool widenMax = false;
+    Node<T>** runLink = nullptr;  // where the run's first node hangs
     InnerNode* n = this;
+    Node<T>** cameFrom = nullptr;  // where n hangs; null for this node
     int levels = 1;
     Node<T>** link;
     for (;;) {
@@ -448,28 +643,33 @@ Node<T>* InnerNode<T>::add(const T& v, Outcome* outcome) {
         if (widens) {
             if (widen.empty()) {
                 widenMax = goRight;
+                runLink = cameFrom;
             } else if (goRight != widenMax) {
-                return addUnordered(this, v, outcome);  // the run broke: the tree is not ordered
+                return addUnordered(this, v, u);  // the run broke: the tree is not ordered
             }
             widen.push_back(n);
         } else if (!widen.empty()) {
-            return addUnordered(this, v, outcome);
+            return addUnordered(this, v, u);
         }
         link = goRight ? &n->right : &n->left;
         if (!isRouting(*link)) break;
+        cameFrom = link;
         n = static_cast<InnerNode*>(*link);
         ++levels;
     }
 
-    detail::BoundUpdate<T> update(v, widen.size());
-    *link = (*link)->add(v, outcome);
-    for (InnerNode* w : widen) update.write(widenMax ? w->maxValue : w->minValue);
-    if (outcome != nullptr && outcome->depth != -1) outcome->depth += levels;
-    return this;
+    detail::BoundEdit<T> edit(u);
+    edit.reserve(widen.size());
+    for (std::size_t i = 0; i < widen.size(); ++i) {
+        edit.set(widen[i], i == 0 ? runLink : (widenMax ? &widen[i - 1]->right : &widen[i - 1]->left), widenMax, v);
+    }
+    *link = (*link)->add(v, &u);
+    if (u.depth != -1) u.depth += levels;
+    return edit.commit(this);
 }
 
 template <typename T>
-Node<T>* InnerNode<T>::addInPlace(const T& v, Outcome* outcome) {
+Node<T>* InnerNode<T>::addInPlace(const T& v, detail::Update<T>& update) {
     InnerNode* n = this;
     int levels = 1;
     for (;;) {
@@ -493,15 +693,16 @@ Node<T>* InnerNode<T>::addInPlace(const T& v, Outcome* outcome) {
         }
         // Only a value already held can fail here (its count is full), and
         // such a value widened nothing on the way.
-        *link = child->add(v, outcome);
-        if (outcome != nullptr && outcome->depth != -1) outcome->depth += levels;
+        *link = child->add(v, &update);
+        if (update.depth != -1) update.depth += levels;
         return this;
     }
 }
 
 template <typename T>
-Node<T>* InnerNode<T>::del(const T& v, Outcome* outcome) {
-    if (outcome != nullptr) *outcome = {};
+Node<T>* InnerNode<T>::del(const T& v, detail::Update<T>* update) {
+    detail::UpdateScope<T> scope(update);
+    detail::Update<T>& u = scope.get();
 
     // Only the leaf's parent and the bounds of the run of same-side steps
     // ending at the leaf can change, so the walk keeps just those, in its
@@ -511,7 +712,7 @@ Node<T>* InnerNode<T>::del(const T& v, Outcome* outcome) {
     // The current run of same-side steps, n last, through a cursor held in
     // locals so the compiler can keep it in registers. Nothing changes before
     // the leaf is reached, so running out of memory for it is harmless.
-    TreeArena<T>& arena = TreeArena<T>::of(this);
+    detail::TreeArena<T>& arena = u.nodes();
     std::vector<InnerNode*> local;
     std::vector<InnerNode*>& room = arena.isShared() ? local : arena.scratch();
     if (room.size() < 64) room.resize(64);
@@ -519,7 +720,9 @@ Node<T>* InnerNode<T>::del(const T& v, Outcome* outcome) {
     InnerNode** next = first;
     InnerNode** limit = first + room.size();
     bool runRight = false;
+    Node<T>** runLink = nullptr;  // where the run's first node hangs
     InnerNode* n = this;
+    Node<T>** cameFrom = nullptr;  // where n hangs; null for this node
     int levels = 1;
     for (;;) {
         if (detail::less(v, n->minValue) || detail::greater(v, n->maxValue)) return this;  // not in this subtree
@@ -536,9 +739,10 @@ Node<T>* InnerNode<T>::del(const T& v, Outcome* outcome) {
             detail::prefetch(n->left);
             goRight = !(detail::less(v, smallest(n->right)));
         }
-        if (goRight != runRight) {
+        if (goRight != runRight || next == first) {
             next = first;
             runRight = goRight;
+            runLink = cameFrom;
         }
         if (next == limit) {
             const std::size_t used = room.size();
@@ -548,20 +752,24 @@ Node<T>* InnerNode<T>::del(const T& v, Outcome* outcome) {
             limit = first + room.size();
         }
         *next++ = n;
-        Node<T>* child = detail::pick(goRight, n->right, n->left);
-        if (isRouting(child)) {
+        Node<T>** link = goRight ? &n->right : &n->left;
+        if (isRouting(*link)) {
             parent = n;
             parentRight = goRight;
-            n = static_cast<InnerNode*>(child);
+            cameFrom = link;
+            n = static_cast<InnerNode*>(*link);
             ++levels;
             continue;
         }
 
-        auto* leaf = static_cast<LeafNode<T>*>(child);
+        auto* leaf = static_cast<LeafNode<T>*>(*link);
         if (v != leaf->value) return this;
-        if (leaf->multiplicity > 1) {
+        if (leaf->multiplicity > 1 && !u.everyOccurrence) {
             --leaf->multiplicity;
-            if (outcome != nullptr) *outcome = {levels + 1, leaf->multiplicity, true};
+            u.removed = 1;
+            u.depth = levels + 1;
+            u.count = leaf->multiplicity;
+            u.leaf = leaf;
             return this;
         }
 
@@ -570,60 +778,72 @@ Node<T>* InnerNode<T>::del(const T& v, Outcome* outcome) {
         // they take the sibling's bound. Every other bound stays.
         Node<T>* survivor = goRight ? n->left : n->right;
         const auto above = static_cast<std::size_t>(next - first) - 1;
-        detail::BoundUpdate<T> update(goRight ? survivor->rightMax() : survivor->leftMin(), above);
-        // Bottom up: the nodes walked last are the likeliest still in cache.
-        for (InnerNode** w = next - 1; w != first;) {
-            --w;
-            update.write(goRight ? (*w)->maxValue : (*w)->minValue);
+        detail::BoundEdit<T> edit(u);
+        edit.reserve(above);
+        const T& bound = goRight ? survivor->rightMax() : survivor->leftMin();
+        for (std::size_t i = 0; i < above; ++i) {
+            edit.set(first[i], i == 0 ? runLink : (goRight ? &first[i - 1]->right : &first[i - 1]->left), goRight, bound);
         }
-        Node<T>* result = this;
+        Node<T>* top = this;
         if (parent == nullptr) {
-            result = survivor;
+            top = survivor;
         } else {
             (parentRight ? parent->right : parent->left) = survivor;
         }
-        if (outcome != nullptr) *outcome = {-1, 0, true, leaf, n};
-        // The tree is whole again before any element's destructor runs.
         n->left = n->right = nullptr;
-        delete n;
-        delete leaf;
-        return result;
+        u.removed = leaf->multiplicity;
+        u.freedLeaf = leaf;
+        u.freedInner = n;
+        return edit.commit(top);
     }
 }
 
 template <typename T>
-Node<T>* InnerNode<T>::addUnordered(Node<T>* root, const T& v, Outcome* outcome) {
+Node<T>* InnerNode<T>::addUnordered(Node<T>* root, const T& v, detail::Update<T>& update) {
     // The decisions are taken on the unchanged tree, as the plain
     // formulation takes each before it descends; the widening is applied
     // after the leaf has taken the value.
-    std::vector<std::pair<InnerNode*, bool>> widen;  // node, and whether its largest value widens
-    Node<T>** link = &root;
+    struct Widen {
+        InnerNode* node;
+        Node<T>** link;
+        bool largest;
+    };
+    std::vector<Widen> widen;
+    Node<T>** cameFrom = nullptr;
+    Node<T>* n = root;
     int levels = 0;
-    while ((*link)->getType() == 0) {
-        auto* n = static_cast<InnerNode*>(*link);
-        if (v < n->left->leftMin()) {
-            widen.emplace_back(n, false);
-        } else if (v > n->right->rightMax()) {
-            widen.emplace_back(n, true);
+    Node<T>** link = nullptr;
+    while (n->getType() == 0) {
+        auto* in = static_cast<InnerNode*>(n);
+        if (v < in->left->leftMin()) {
+            widen.push_back({in, cameFrom, false});
+        } else if (v > in->right->rightMax()) {
+            widen.push_back({in, cameFrom, true});
         }
-        link = v < n->right->leftMin() ? &n->left : &n->right;
+        link = v < in->right->leftMin() ? &in->left : &in->right;
+        cameFrom = link;
+        n = *link;
         ++levels;
     }
-    detail::BoundUpdate<T> update(v, widen.size());
-    *link = (*link)->add(v, outcome);
-    for (auto& [node, largest] : widen) update.write(largest ? node->maxValue : node->minValue);
-    if (outcome != nullptr && outcome->depth != -1) outcome->depth += levels;
-    return root;
+    detail::BoundEdit<T> edit(update);
+    edit.reserve(widen.size());
+    for (const Widen& w : widen) edit.set(w.node, w.link, w.largest, v);
+    Node<T>* grown = n->add(v, &update);
+    if (update.depth != -1) update.depth += levels;
+    if (link == nullptr) return grown;  // the root was a leaf
+    *link = grown;
+    return edit.commit(root);
 }
 
 template <typename T>
-Node<T>* InnerNode<T>::delUnordered(Node<T>* root, const T& v, Outcome* outcome) {
-    if (outcome != nullptr) *outcome = {};
+Node<T>* InnerNode<T>::delUnordered(Node<T>* root, const T& v, detail::Update<T>& update) {
     struct Step {
         InnerNode* node;
+        Node<T>** link;  // where node hangs; null for the root
         bool wentRight;
     };
     std::vector<Step> path;  // the routing nodes the removal descends through
+    Node<T>** cameFrom = nullptr;
     Node<T>* n = root;
     while (n->getType() == 0) {
         auto* in = static_cast<InnerNode*>(n);
@@ -633,42 +853,68 @@ Node<T>* InnerNode<T>::delUnordered(Node<T>* root, const T& v, Outcome* outcome)
             if (v < in->right->leftMin()) break;  // between the subtrees: absent
             goRight = true;
         }
-        path.push_back({in, goRight});
-        n = goRight ? in->right : in->left;
+        path.push_back({in, cameFrom, goRight});
+        cameFrom = goRight ? &in->right : &in->left;
+        n = *cameFrom;
     }
-    if (n->getType() == 0) {
-        // The walk stopped at a routing node, which stays as it is; its
-        // ancestors still refresh their bounds from it, as the plain
-        // formulation does.
-    } else {
-        n = n->del(v, outcome);
-        if (outcome != nullptr && outcome->depth != -1) outcome->depth += static_cast<int>(path.size());
+
+    // What the leaf does, decided before anything changes. When its last
+    // occurrence goes, its parent gives way to the leaf's sibling.
+    LeafNode<T>* leaf = nullptr;
+    bool leafGoes = false;
+    if (n->getType() != 0 && !(v != static_cast<LeafNode<T>*>(n)->value)) {
+        leaf = static_cast<LeafNode<T>*>(n);
+        leafGoes = leaf->multiplicity == 1 || update.everyOccurrence;
     }
-    // Back up the path: each node stores what its child became, gives way to
-    // its other child when that one is gone, and refreshes its bound.
-    while (!path.empty()) {
-        const Step step = path.back();
+    Node<T>* bottom = n;  // what hangs below the last node that stays
+    Step gone{};
+    if (leafGoes && !path.empty()) {
+        gone = path.back();
         path.pop_back();
-        InnerNode* in = step.node;
-        if (n == nullptr) {
-            Node<T>*& kept = step.wentRight ? in->left : in->right;
-            n = kept;
-            kept = nullptr;
-            (step.wentRight ? in->right : in->left) = nullptr;
-            if (outcome != nullptr) outcome->freedInner = in;
-            delete in;
-            continue;
-        }
-        if (step.wentRight) {
-            in->right = n;
-            in->maxValue = n->rightMax();
-        } else {
-            in->left = n;
-            in->minValue = n->leftMin();
-        }
-        n = in;
+        bottom = gone.wentRight ? gone.node->left : gone.node->right;
     }
-    return n;
+
+    // Back up the path, every node refreshes its bound on the side it took
+    // from the child it now has, as the plain formulation does. The value it
+    // takes is found without changing anything: its child's bound on that
+    // side is the child's own refreshed value when the child refreshes the
+    // same side, and otherwise a value nothing here changes.
+    std::vector<const T*> source(path.size());
+    for (std::size_t i = path.size(); i-- > 0;) {
+        const bool right = path[i].wentRight;
+        if (i + 1 < path.size() && path[i + 1].wentRight == right) {
+            source[i] = source[i + 1];
+        } else {
+            Node<T>* child = i + 1 < path.size() ? path[i + 1].node : bottom;
+            source[i] = right ? &child->rightMax() : &child->leftMin();
+        }
+    }
+    detail::BoundEdit<T> edit(update);
+    edit.reserve(path.size());
+    for (std::size_t i = 0; i < path.size(); ++i) edit.set(path[i].node, path[i].link, path[i].wentRight, *source[i]);
+
+    // From here nothing can fail.
+    Node<T>* top = root;
+    if (leaf != nullptr) {
+        update.removed = leafGoes ? leaf->multiplicity : 1;
+        if (leafGoes) {
+            update.freedLeaf = leaf;
+            if (gone.node == nullptr) return nullptr;  // the tree was this one leaf
+            gone.node->left = gone.node->right = nullptr;
+            update.freedInner = gone.node;
+            if (gone.link == nullptr) {
+                top = bottom;
+            } else {
+                *gone.link = bottom;
+            }
+        } else {
+            --leaf->multiplicity;
+            update.depth = static_cast<int>(path.size()) + 1;
+            update.count = leaf->multiplicity;
+            update.leaf = leaf;
+        }
+    }
+    return edit.commit(top);
 }
 
 }  // namespace orlo

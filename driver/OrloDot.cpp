@@ -24,6 +24,7 @@
 #include "Program.h"
 #include "RunPage.h"
 #include "bstset/BSTSET.h"
+#include "bstset/detail/Access.h"
 
 namespace {
 
@@ -84,7 +85,7 @@ void show(orlo::LineReader& file, orlo::LineWriter& out, std::string_view typeLi
         orlo::LineWriter printer(printed);
         orlo::RunRecorder<T> recorder(typeLine);
         orlo::runCommands(file, printer, set, [&](const orlo::Command<T>& step) {
-            recorder.step(step.line, printed.text, set.getRoot(), step.updates() ? &step.value : nullptr);
+            recorder.step(step.line, printed.text, orlo::detail::Access::root(set), step.updates() ? &step.value : nullptr);
             printed.text.clear();
             return true;
         });
@@ -108,7 +109,7 @@ void show(orlo::LineReader& file, orlo::LineWriter& out, std::string_view typeLi
         note("the file has " + std::to_string(answered) + " command lines; showing the tree after all of them");
     }
 
-    const orlo::TreeFigures figures = orlo::figuresOf(set.getRoot());
+    const orlo::TreeFigures figures = orlo::figuresOf(orlo::detail::Access::root(set));
     if (options.stats) {
         writeStats<T>(figures, out);
         return;
@@ -117,16 +118,16 @@ void show(orlo::LineReader& file, orlo::LineWriter& out, std::string_view typeLi
     if (options.depth) {
         dot.depth = *options.depth;
     } else if (figures.distinct > kReadableLeaves) {
-        dot.depth = orlo::readableDepth(set.getRoot(), kReadableLeaves);
+        dot.depth = orlo::readableDepth(orlo::detail::Access::root(set), kReadableLeaves);
         note("the tree has " + std::to_string(figures.distinct) + " leaves and " + std::to_string(figures.height) +
              " levels; drawing the top " + std::to_string(dot.depth) +
              " (--depth D draws D levels, --stats gives the figures of the whole tree)");
     }
     if (highlight) {
-        dot.path = orlo::pathOf(set.getRoot(), *highlight);
+        dot.path = orlo::pathOf(orlo::detail::Access::root(set), *highlight);
         dot.found = !dot.path.empty() && dot.path.back()->leftMin() == *highlight;
     }
-    orlo::writeDot(set.getRoot(), out, dot);
+    orlo::writeDot(orlo::detail::Access::root(set), out, dot);
 }
 
 orlo::FileRun drawCommandFile(orlo::LineReader& file, orlo::LineWriter& out) {

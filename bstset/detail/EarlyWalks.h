@@ -27,8 +27,11 @@ namespace orlo::detail {
 template <typename T>
 class EarlyWalks {
 public:
-    /// Whether walks are taken for T at all.
-    static constexpr bool kTaken = std::is_trivially_copyable_v<T> && sizeof(InnerNode<T>) <= 64;
+    /// Whether walks are taken for T at all. T's copy assignment must not
+    /// throw either: then updates assign new bounds in place and never
+    /// replace a routing node a walk might hold.
+    static constexpr bool kTaken =
+        std::is_trivially_copyable_v<T> && std::is_nothrow_copy_assignable_v<T> && sizeof(InnerNode<T>) <= 64;
 
     /// Walks under way at once. A walk reaches a leaf of a tree about as
     /// deep as the number of hints that follow its own before its update,

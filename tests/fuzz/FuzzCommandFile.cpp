@@ -54,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         bool ordered = true;
         for (const T& v : set) ordered = ordered && v == v;
         if (ordered) {
-            require(orlo::testing::treeProblem(set.getRoot()).empty(), orlo::testing::treeProblem(set.getRoot()), file);
+            require(orlo::testing::treeProblem(orlo::testing::rootOf(set)).empty(), orlo::testing::treeProblem(orlo::testing::rootOf(set)), file);
             require(orlo::testing::listingProblem(set).empty(), orlo::testing::listingProblem(set), file);
         }
         orlo::NullSink discard;

@@ -14,6 +14,12 @@
 
 namespace orlo::testing {
 
+/// The root of a set's tree, for checks that look inside it.
+template <typename T>
+Node<T>* rootOf(const BSTSET<T>& set) {
+    return detail::Access::root(set);
+}
+
 template <typename... Parts>
 std::string text(const Parts&... parts) {
     std::ostringstream out;
@@ -83,6 +89,47 @@ bool walksHold(const BSTSET<T>& set, const void* node) {
     bool held = false;
     if (const auto* walks = detail::Access::walks(set)) walks->forEachHeld([&](const void* n) { held = held || n == node; });
     return held;
+}
+
+/// What is wrong with the whole set, or nothing: its tree (treeProblem),
+/// size() against the leaves' counts, the walk of its iterator against the
+/// leaves, and both queries against where each leaf stands. Called after
+/// every change by the tests of small sets, as a set must hold all of this
+/// whatever was thrown.
+template <typename T>
+std::string setProblem(const BSTSET<T>& set) {
+    Node<T>* root = rootOf(set);
+    if (std::string problem = treeProblem(root); !problem.empty()) return problem;
+    std::vector<std::pair<LeafNode<T>*, int>> leaves;  // left to right, with depths
+    std::vector<std::pair<Node<T>*, int>> stack;
+    if (root != nullptr) stack.emplace_back(root, 1);
+    while (!stack.empty()) {
+        auto [n, depth] = stack.back();
+        stack.pop_back();
+        if (n->getType() == 1) {
+            leaves.emplace_back(static_cast<LeafNode<T>*>(n), depth);
+        } else {
+            stack.emplace_back(n->getRight(), depth + 1);
+            stack.emplace_back(n->getLeft(), depth + 1);
+        }
+    }
+    std::size_t occurrences = 0;
+    for (const auto& leaf : leaves) occurrences += static_cast<std::size_t>(leaf.first->multiplicity);
+    if (set.size() != occurrences) return text("size() is ", set.size(), ", the leaves hold ", occurrences);
+    if (set.empty() != (root == nullptr)) return text("empty() is ", set.empty(), " with ", leaves.size(), " leaves");
+    std::size_t i = 0;
+    for (auto it = set.begin(); it != set.end(); ++it, ++i) {
+        if (i == leaves.size() || &*it != &leaves[i].first->value) return text("the iterator's value ", i, " is not leaf ", i);
+    }
+    if (i != leaves.size()) return text("the iterator visits ", i, " of ", leaves.size(), " leaves");
+    for (const auto& [leaf, depth] : leaves) {
+        if (set(leaf->value) != leaf->multiplicity || set[leaf->value] != depth) {
+            return text("queries about ", leaf->value, ": count ", set(leaf->value), ", depth ", set[leaf->value],
+                        "; the leaf holds ", leaf->multiplicity, " at depth ", depth);
+        }
+    }
+    if (root == nullptr && set.memoryHeld() != 0) return text("an empty set holds ", set.memoryHeld(), " bytes");
+    return std::string();
 }
 
 /// Returns what is wrong with the listing of set, or nothing: each distinct

@@ -25,6 +25,7 @@
 #include "ParseStream.h"
 #include "Program.h"
 #include "RecursiveModel.h"
+#include "TreeInvariants.h"
 
 namespace orlo {
 namespace {
@@ -431,7 +432,7 @@ FileRun runNearTheCountLimit(LineReader& file, LineWriter& out) {
     BSTSET<int> set;
     for (int v : {3, 7, 9}) set << v;
     int levels;
-    InnerNode<int>::leafFor(set.getRoot(), 7, levels)->multiplicity = INT_MAX - 1;
+    InnerNode<int>::leafFor(testing::rootOf(set), 7, levels)->multiplicity = INT_MAX - 1;
     runCommands(file, out, set);
     return FileRun::Ran;
 }

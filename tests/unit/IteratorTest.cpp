@@ -177,6 +177,158 @@ TEST(IteratorAsStandardIterator, FindStandsWhereAWalkWouldAndGoesOnFromThere) {
     }
 }
 
+// A copyable type whose move constructor is deleted (so it has no
+// assignment either): the set must copy, never move, and rebuild nodes
+// where bounds change.
+struct NoMove {
+    int v;
+    explicit NoMove(int x) : v(x) {}
+    NoMove(const NoMove&) = default;
+    NoMove(NoMove&&) = delete;
+    bool operator<(const NoMove& o) const { return v < o.v; }
+    bool operator>(const NoMove& o) const { return v > o.v; }
+    bool operator==(const NoMove& o) const { return v == o.v; }
+    bool operator!=(const NoMove& o) const { return v != o.v; }
+};
+
+TEST(WhatUsersReachFor, ConstructionChainingInserterAndErase) {
+    BSTSET<int> listed{5, 1, 5, 9};
+    EXPECT_EQ(listed.size(), 4u);
+    EXPECT_EQ(listed(5), 2);
+    const std::vector<int> from = {3, 3, 8, 1};
+    BSTSET<int> ranged(from.begin(), from.end());
+    EXPECT_EQ(std::vector<int>(ranged.begin(), ranged.end()), (std::vector<int>{1, 3, 8}));
+
+    BSTSET<int> chained;
+    (chained << 4 << 2 << 4 << 7) >> 7 >> 6;
+    EXPECT_EQ(std::vector<int>(chained.begin(), chained.end()), (std::vector<int>{2, 4}));
+    EXPECT_EQ(chained.size(), 3u);
+
+    BSTSET<int> copied;
+    std::copy(from.begin(), from.end(), std::inserter(copied, copied.end()));
+    EXPECT_EQ(copied.size(), from.size());
+    EXPECT_EQ(copied(3), 2);
+
+    // erase(v) has std::multiset's meaning: every occurrence goes.
+    EXPECT_EQ(copied.erase(3), 2u);
+    EXPECT_EQ(copied.erase(3), 0u);
+    EXPECT_EQ(copied.size(), 2u);
+    EXPECT_FALSE(copied.contains(3));
+    EXPECT_EQ(testing::setProblem(copied), "");
+
+    BSTSET<NoMove> unmovable;
+    for (int v : {5, 1, 9, 3, 7, 3}) unmovable << NoMove(v);
+    unmovable >> NoMove(9) >> NoMove(1);
+    EXPECT_EQ(unmovable.erase(NoMove(3)), 2u);
+    std::vector<int> left;
+    for (const NoMove& m : unmovable) left.push_back(m.v);
+    EXPECT_EQ(left, (std::vector<int>{5, 7}));
+}
+
+TEST(WhatUsersReachFor, BoundsMatchStdSetOverTheDistinctValues) {
+    // Hunts a bound walk that turns the wrong way at a routing node, or
+    // misses that every value lies below the one asked for.
+    std::mt19937 rng(17);
+    for (int round = 0; round < 40; ++round) {
+        BSTSET<int> set;
+        std::set<int> reference;
+        const int n = 1 + static_cast<int>(rng() % 60);
+        for (int i = 0; i < n; ++i) {
+            const int v = static_cast<int>(rng() % 100) * 2;  // even: odd probes fall between
+            set << v;
+            reference.insert(v);
+        }
+        for (int probe = -2; probe <= 202; ++probe) {
+            const auto low = set.lower_bound(probe);
+            const auto high = set.upper_bound(probe);
+            const auto wantLow = reference.lower_bound(probe);
+            const auto wantHigh = reference.upper_bound(probe);
+            ASSERT_EQ(low == set.end(), wantLow == reference.end()) << probe;
+            ASSERT_EQ(high == set.end(), wantHigh == reference.end()) << probe;
+            if (low != set.end()) {
+                ASSERT_EQ(*low, *wantLow) << probe;
+            }
+            if (high != set.end()) {
+                ASSERT_EQ(*high, *wantHigh) << probe;
+            }
+            if (low != set.end()) {
+                ASSERT_EQ(std::distance(low, set.end()), std::distance(wantLow, reference.end())) << probe;
+            }
+        }
+    }
+}
+
+TEST(WhatUsersReachFor, AClearedSetIsEmptyAndFillsAgain) {
+    // Hunts state clear() forgets to reset: size, the remembered last
+    // update, the memory.
+    BSTSET<int> set;
+    for (int v = 0; v < 300; ++v) set << v % 50;
+    set >> 7;
+    set.clear();
+    EXPECT_TRUE(set.empty());
+    EXPECT_EQ(set.size(), 0u);
+    EXPECT_EQ(set[7], -1);
+    EXPECT_EQ(set(7), 0);
+    EXPECT_EQ(set[8], -1);
+    EXPECT_TRUE(set.begin() == set.end());
+    EXPECT_EQ(set.memoryHeld(), 0u);
+    for (int v : {8, 7, 8}) set << v;
+    EXPECT_EQ(set.size(), 3u);
+    EXPECT_EQ(set(8), 2);
+    EXPECT_EQ(set[7], 2);
+    EXPECT_EQ(testing::setProblem(set), "");
+}
+
+// Its destructor, while armed, walks the set it sits in and notes what it
+// saw: an element's destructor that uses its set.
+struct Watching {
+    int v;
+    static inline const BSTSET<Watching>* set = nullptr;
+    static inline std::vector<std::vector<int>> seen;
+    explicit Watching(int x) : v(x) {}
+    Watching(const Watching&) = default;
+    Watching& operator=(const Watching&) = default;
+    ~Watching() {
+        if (set == nullptr) return;
+        std::vector<int> values;
+        for (const Watching& w : *set) values.push_back(w.v);
+        seen.push_back(values);
+    }
+    bool operator<(const Watching& o) const { return v < o.v; }
+    bool operator>(const Watching& o) const { return v > o.v; }
+    bool operator==(const Watching& o) const { return v == o.v; }
+    bool operator!=(const Watching& o) const { return v != o.v; }
+};
+
+TEST(WhatUsersReachFor, AnElementsDestructorSeesTheSetWhole) {
+    // Hunts elements destroyed while the set still points at the nodes being
+    // taken away: a removal at the root, and clear().
+    BSTSET<Watching> set;
+    const Watching one(1), two(2), three(3);
+    set << one;
+    Watching::set = &set;
+    Watching::seen.clear();
+    set >> one;  // the root leaf goes
+    Watching::set = nullptr;
+    ASSERT_FALSE(Watching::seen.empty());
+    for (const auto& values : Watching::seen) EXPECT_TRUE(values.empty());
+
+    set << one << two << three;
+    Watching::set = &set;
+    Watching::seen.clear();
+    set >> one;  // the root routing node gives way
+    Watching::set = nullptr;
+    ASSERT_FALSE(Watching::seen.empty());
+    for (const auto& values : Watching::seen) EXPECT_EQ(values, (std::vector<int>{2, 3}));
+
+    Watching::set = &set;
+    Watching::seen.clear();
+    set.clear();
+    Watching::set = nullptr;
+    ASSERT_FALSE(Watching::seen.empty());
+    for (const auto& values : Watching::seen) EXPECT_TRUE(values.empty());
+}
+
 TEST(IteratorDeathTest, ReadingTheEndPrintsSakraAndExitsWithOne) {
     BSTSET<int> set;
     // Standard output is sent to standard error so the death test sees it.

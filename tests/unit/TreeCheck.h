@@ -95,7 +95,7 @@ struct Mirrored {
     /// about v agree with the model and the multiset, by the operators and
     /// by the standard names.
     ::testing::AssertionResult agreeAbout(T v) {
-        if (auto sound = treeIsSound(set.getRoot()); !sound) return sound;
+        if (auto sound = treeIsSound(rootOf(set)); !sound) return sound;
         if (set.size() != reference.size() || set.empty() != reference.empty()) {
             return ::testing::AssertionFailure() << "size " << set.size() << ", multiset " << reference.size();
         }
@@ -105,8 +105,8 @@ struct Mirrored {
             (found != set.end() && !(*found == v))) {
             return ::testing::AssertionFailure() << "count/contains/find disagree about " << v;
         }
-        if (shapeOf(set.getRoot()) != model.shape()) {
-            return ::testing::AssertionFailure() << "shape " << shapeOf(set.getRoot()) << ", model " << model.shape();
+        if (shapeOf(rootOf(set)) != model.shape()) {
+            return ::testing::AssertionFailure() << "shape " << shapeOf(rootOf(set)) << ", model " << model.shape();
         }
         if (set[v] != model.depth(v) || set(v) != static_cast<int>(reference.count(v))) {
             return ::testing::AssertionFailure() << "queries about " << v << ": depth " << set[v] << " (model "
