@@ -43,6 +43,14 @@
 #define ORLO_HAS_RTTI 1
 #endif
 
+// For the few lines every step of a walk runs: called from many places, GCC
+// would otherwise keep them out of line, a call per level.
+#if defined(__GNUC__)
+#define ORLO_ALWAYS_INLINE __attribute__((always_inline)) inline
+#else
+#define ORLO_ALWAYS_INLINE inline
+#endif
+
 namespace orlo {
 
 template <typename T>
@@ -201,15 +209,19 @@ class UpdateScope {
 public:
     explicit UpdateScope(Update<T>* given) noexcept : given_(given) {}
     ~UpdateScope() {
-        if (given_ == nullptr) own_.finish();
+        if (own_) own_->finish();
     }
     UpdateScope(const UpdateScope&) = delete;
     UpdateScope& operator=(const UpdateScope&) = delete;
-    Update<T>& get() noexcept { return given_ != nullptr ? *given_ : own_; }
+    Update<T>& get() noexcept {
+        if (given_ != nullptr) return *given_;
+        if (!own_) own_.emplace();
+        return *own_;
+    }
 
 private:
     Update<T>* given_;
-    Update<T> own_;
+    std::optional<Update<T>> own_;
 };
 
 template <typename T>
@@ -296,12 +308,17 @@ public:
         destroy(left);
     }
 
+    /// Destroys a whole subtree of nodes made by hand (shared arena).
+    static void destroy(Node<T>* n) noexcept {
+        if (n != nullptr) destroy(n, detail::TreeArena<T>::shared());
+    }
+
     /// Destroys a whole subtree in constant stack space, giving its blocks
-    /// back to `arena` (by default the shared one of nodes made by hand).
-    /// Right rotations turn the subtree into a chain whose left children are
-    /// leaves, which is then eaten from the top; every routing node is
-    /// detached before it is destroyed, so no destructor ever descends.
-    static void destroy(Node<T>* n, detail::TreeArena<T>& arena = detail::TreeArena<T>::shared()) noexcept {
+    /// back to `arena`. Right rotations turn the subtree into a chain whose
+    /// left children are leaves, which is then eaten from the top; every
+    /// routing node is detached before it is destroyed, so no destructor
+    /// ever descends.
+    static void destroy(Node<T>* n, detail::TreeArena<T>& arena) noexcept {
         while (n != nullptr) {
             if (!isRouting(n)) {
                 detail::freeNode(arena, n);
@@ -335,14 +352,14 @@ public:
     // out two type_info objects for one type, the comparisons of their
     // addresses fail and the virtual calls answer instead, as they do in a
     // build without RTTI.
-    static bool isRouting(const Node<T>* n) noexcept {
+    ORLO_ALWAYS_INLINE static bool isRouting(const Node<T>* n) noexcept {
 #if defined(ORLO_HAS_RTTI)
         if (&typeid(*n) == &typeid(InnerNode)) return true;
         if (&typeid(*n) == &typeid(LeafNode<T>)) return false;
 #endif
         return const_cast<Node<T>*>(n)->getType() == 0;
     }
-    static const T& smallest(const Node<T>* n) {
+    ORLO_ALWAYS_INLINE static const T& smallest(const Node<T>* n) {
 #if defined(ORLO_HAS_RTTI)
         if (&typeid(*n) == &typeid(InnerNode)) return static_cast<const InnerNode*>(n)->minValue;
         if (&typeid(*n) == &typeid(LeafNode<T>)) return static_cast<const LeafNode<T>*>(n)->value;
@@ -427,13 +444,14 @@ void freeNode(TreeArena<T>& arena, Node<T>* n) noexcept {
 }
 
 /// New bounds for routing nodes on one path, in two steps so that an update
-/// that throws changes nothing: set() does everything that can throw, and
-/// commit() cannot fail. How a bound takes its new value depends on T:
+/// that throws changes nothing: run() and set() do everything that can
+/// throw, and commit() cannot fail. How a bound takes its new value depends
+/// on T:
 ///   - Assign: copy assignment cannot throw; commit() assigns.
-///   - Swap: it can, but swap cannot (std::string); set() makes a copy and
+///   - Swap: it can, but swap cannot (std::string); a copy is made first and
 ///     commit() swaps it in (the copy then holds the old value, which dies
 ///     with the BoundEdit).
-///   - Rebuild: neither; set() makes a copy of the node with the new bound,
+///   - Rebuild: neither; a copy of the node with the new bound is made first,
 ///     and commit() links it in the node's place and retires the old node
 ///     (the Update destroys it with the other nodes it freed).
 template <typename T>
@@ -457,10 +475,31 @@ public:
         }
     }
 
-    /// Room for n edits, so set() copies nothing twice.
+    /// A run of routing nodes, consecutive on the path (each the child of
+    /// the one before on the side `largest` names), all taking `value` as
+    /// their largest (or smallest) value. `firstLink` is where the first one
+    /// hangs, or null for the node the operation was called on. The array
+    /// and the value must stay unchanged until commit(). Assigned bounds
+    /// need no room of their own: a tall tree's long runs cost nothing more.
+    void run(InnerNode<T>* const* nodes, std::size_t count, Node<T>** firstLink, bool largest, const T& value) {
+        if constexpr (kHow == How::Assign) {
+            run_ = nodes;
+            runCount_ = count;
+            runLargest_ = largest;
+            runValue_ = &value;
+            (void)firstLink;
+        } else {
+            reserve(count);
+            for (std::size_t i = 0; i < count; ++i) {
+                set(nodes[i], i == 0 ? firstLink : (largest ? &nodes[i - 1]->right : &nodes[i - 1]->left), largest, value);
+            }
+        }
+    }
+
+    /// Room for n set() calls, so none copies what an earlier one made.
     void reserve(std::size_t n) {
-        if (n > kInline) spill_.reserve(n - kInline);
-        if constexpr (kHow == How::Rebuild) update_.retired.reserve(update_.retired.size() + n);
+        if (size_ + n > kInline) spill_.reserve(size_ + n - kInline);
+        if constexpr (kHow == How::Rebuild) update_.retired.reserve(update_.retired.size() + size_ + n);
     }
 
     /// Routing node n gets `value` as its largest (`largest`) or smallest
@@ -486,6 +525,12 @@ public:
     /// Makes every change. `top` is the node that takes the called node's
     /// place as things stand; returns it, or its rebuilt copy.
     Node<T>* commit(Node<T>* top) noexcept {
+        if constexpr (kHow == How::Assign) {
+            // Bottom up: the nodes walked last are the likeliest still in cache.
+            for (std::size_t i = runCount_; i-- > 0;) {
+                (runLargest_ ? run_[i]->maxValue : run_[i]->minValue) = *runValue_;
+            }
+        }
         for (std::size_t i = 0; i < size_; ++i) {
             Edit& e = at(i);
             if constexpr (kHow == How::Assign) {
@@ -524,12 +569,17 @@ private:
         std::conditional_t<kHow == How::Swap, std::optional<T>, char> copy{};
         InnerNode<T>* fresh = nullptr;
     };
-    // Most updates change a bound or two: those edits stay on the stack.
-    static constexpr std::size_t kInline = 4;
+    // Most updates change a bound or two: copies for those stay on the
+    // stack. Assigned bounds come as runs and need none.
+    static constexpr std::size_t kInline = kHow == How::Assign ? 0 : 4;
     Edit& at(std::size_t i) noexcept { return i < kInline ? inline_[i] : spill_[i - kInline]; }
 
     Update<T>& update_;
-    Edit inline_[kInline];
+    InnerNode<T>* const* run_ = nullptr;
+    std::size_t runCount_ = 0;
+    bool runLargest_ = false;
+    const T* runValue_ = nullptr;
+    Edit inline_[kInline == 0 ? 1 : kInline];
     std::vector<Edit> spill_;
     std::size_t size_ = 0;
     bool committed_ = false;
@@ -659,10 +709,7 @@ Node<T>* InnerNode<T>::add(const T& v, detail::Update<T>* update) {
     }
 
     detail::BoundEdit<T> edit(u);
-    edit.reserve(widen.size());
-    for (std::size_t i = 0; i < widen.size(); ++i) {
-        edit.set(widen[i], i == 0 ? runLink : (widenMax ? &widen[i - 1]->right : &widen[i - 1]->left), widenMax, v);
-    }
+    edit.run(widen.data(), widen.size(), runLink, widenMax, v);
     *link = (*link)->add(v, &u);
     if (u.depth != -1) u.depth += levels;
     return edit.commit(this);
@@ -779,11 +826,7 @@ Node<T>* InnerNode<T>::del(const T& v, detail::Update<T>* update) {
         Node<T>* survivor = goRight ? n->left : n->right;
         const auto above = static_cast<std::size_t>(next - first) - 1;
         detail::BoundEdit<T> edit(u);
-        edit.reserve(above);
-        const T& bound = goRight ? survivor->rightMax() : survivor->leftMin();
-        for (std::size_t i = 0; i < above; ++i) {
-            edit.set(first[i], i == 0 ? runLink : (goRight ? &first[i - 1]->right : &first[i - 1]->left), goRight, bound);
-        }
+        edit.run(first, above, runLink, goRight, goRight ? survivor->rightMax() : survivor->leftMin());
         Node<T>* top = this;
         if (parent == nullptr) {
             top = survivor;
