@@ -410,6 +410,7 @@ public:
 
     /// One node as visit() shows it, valid during the call.
     struct NodeView {
+        const void* id;     // the node: the same from one visit to the next while it is in the tree
         bool leaf;
         int depth;          // the root is level 1
         const T& smallest;  // a leaf's value, or a routing node's cached bound
@@ -430,7 +431,7 @@ public:
             const auto [n, depth] = stack.back();
             stack.pop_back();
             const bool leaf = !InnerNode<T>::isRouting(n);
-            const NodeView view{leaf, depth, n->leftMin(), n->rightMax(), leaf ? static_cast<LeafNode<T>*>(n)->multiplicity : 0};
+            const NodeView view{n, leaf, depth, n->leftMin(), n->rightMax(), leaf ? static_cast<LeafNode<T>*>(n)->multiplicity : 0};
             bool below = true;
             if constexpr (std::is_same_v<std::invoke_result_t<F&, const NodeView&>, bool>) {
                 below = f(view);
@@ -451,7 +452,7 @@ public:
         int depth = 1;
         for (Node<T>* n = root; n != nullptr; ++depth) {
             const bool leaf = !InnerNode<T>::isRouting(n);
-            f(NodeView{leaf, depth, n->leftMin(), n->rightMax(), leaf ? static_cast<LeafNode<T>*>(n)->multiplicity : 0});
+            f(NodeView{n, leaf, depth, n->leftMin(), n->rightMax(), leaf ? static_cast<LeafNode<T>*>(n)->multiplicity : 0});
             if (leaf) return;
             n = v < InnerNode<T>::smallest(n->getRight()) ? n->getLeft() : n->getRight();
         }

@@ -1,7 +1,8 @@
 # orlo-dot: the tree a command file leaves, in DOT; the tree after any
 # command with its walk highlighted; figures; the same command-line checks as
-# Orlo, and its own options' errors; any height drawn in a 64 KiB stack; and,
-# where Graphviz is installed, output that dot accepts.
+# Orlo, and its own options' errors; any height drawn in a 64 KiB stack; the
+# page, or word that it was not built; and, where Graphviz is installed,
+# output that dot accepts and draws as written, at full size.
 . "$(dirname "$0")/../lib.sh"
 dot_tool=$(dirname "$orlo")/orlo-dot
 [ -x "$dot_tool" ] || fail "no orlo-dot beside $orlo"
@@ -30,9 +31,10 @@ DOT
 orlo_run "$work/small.cmd" > "$work/small.out" || fail "status $?"
 cmp -s "$work/small.out" "$work/small.expected" || fail "DOT differs: $(diff "$work/small.expected" "$work/small.out")"
 
-# Quotes, backslashes and bytes outside printable ASCII are escaped.
+# Quotes, backslashes and bytes outside printable ASCII are escaped: a
+# backslash shows doubled, so the text \xc3 and the byte 0xC3 differ.
 printf 'STRING\nADD a"b\\c\nADD \xc3\xa9\n' > "$work/bytes.cmd"
-orlo_run "$work/bytes.cmd" | grep -qF 'label="a\"b\\c .. \\xc3\\xa9"' || fail "escaping: $(orlo_run "$work/bytes.cmd")"
+orlo_run "$work/bytes.cmd" | grep -qF 'label="a\"b\\\\c .. \\xc3\\xa9"' || fail "escaping: $(orlo_run "$work/bytes.cmd")"
 
 # An empty multiset is an empty digraph; a file naming no type prints nothing.
 printf 'INT\nADD 1\nDEL 1\n' > "$work/empty.cmd"
@@ -125,14 +127,33 @@ run_orlo "$work/probe.cmd" | awk -v skip="$(($(grep -c . "$work/random.cmd") - 1
 orlo_run --stats "$work/random.cmd" | cmp -s - "$work/random.expected" ||
   fail "random --stats: $(orlo_run --stats "$work/random.cmd" | diff "$work/random.expected" - | head)"
 
-# --depth cuts the drawing; a large tree is cut to a readable depth unless
-# asked otherwise, and standard error says how to see the rest.
+# --depth cuts the drawing; a tree too large to render at full size is cut
+# to a depth that does, unless asked otherwise, and standard error says how
+# to see the rest. (364 leaves of nine-digit values do not fit.)
 orlo_run --depth 3 "$work/random.cmd" > "$work/cut.dot" || fail "--depth: status $?"
 grep -q 'shape=box3d, label="[0-9]* values\\nheight [0-9]*"' "$work/cut.dot" || fail "--depth 3 cut nothing off"
-awk 'BEGIN { srand(3); print "INT"; for (i = 0; i < 2000; i++) print "ADD " int(rand() * 1000000000) }' > "$work/large.cmd"
-orlo_run "$work/large.cmd" 2> "$work/err" > "$work/large.dot" || fail "large tree: status $?"
-grep -q 'orlo-dot: the tree has [0-9]* leaves .*--depth D' "$work/err" || fail "large tree: no word on its depth: $(cat "$work/err")"
-[ "$(grep -c 'shape=' "$work/large.dot")" -le 600 ] || fail "large tree: $(grep -c 'shape=' "$work/large.dot") nodes drawn"
+awk 'BEGIN { srand(21); print "INT"; for (i = 0; i < 364; i++) print "ADD " int(100000000 + rand() * 899999999) }' > "$work/wide.cmd"
+orlo_run "$work/wide.cmd" 2> "$work/err" > "$work/wide.dot" || fail "wide tree: status $?"
+grep -q 'orlo-dot: the tree has 364 leaves .*--depth D' "$work/err" || fail "wide tree: no word on its depth: $(cat "$work/err")"
+grep -q 'shape=box3d' "$work/wide.dot" || fail "wide tree: drawn whole"
+orlo_run "$work/small.cmd" 2> "$work/err" > /dev/null && [ ! -s "$work/err" ] || fail "a small tree is cut: $(cat "$work/err")"
+
+# The graph's label says which command line the highlighted walk belongs to.
+orlo_run --after 6 "$work/steps.cmd" | grep -q 'label=".*the walk of 99 in red, after command line 6: DEL 99"' ||
+  fail "--after 6: $(orlo_run --after 6 "$work/steps.cmd" | grep 'label=' | head -n 1)"
+
+# The page: with the page built, the whole file in one HTML file (an empty
+# page without a file); without it, a word on standard error and status 1.
+if orlo_run --html > "$work/empty.html" 2> "$work/err"; then
+  head -c 15 "$work/empty.html" | grep -q '<!DOCTYPE html>' || fail "--html: not a page"
+  printf 'INT\nADD 1 </script>\n' > "$work/page.cmd"
+  orlo_run --html "$work/page.cmd" > "$work/page.html" || fail "--html FILE: status $?"
+  grep -qF 'ADD 1 %3c/script>' "$work/page.html" || fail "--html FILE: the file is not in the page as written"
+  [ "$(grep -c '</script>' "$work/page.html")" = "$(grep -c '</script>' "$work/empty.html")" ] ||
+    fail "--html FILE: the file's text ends a script element"
+else
+  [ $? = 1 ] && grep -q '^orlo-dot: this build has no page' "$work/err" || fail "--html without the page: $(cat "$work/err")"
+fi
 
 # A chain 10,000 routing nodes tall.
 awk 'BEGIN { print "INT"; for (i = 0; i < 10000; i++) print "ADD " i }' > "$work/tall.cmd"
@@ -143,7 +164,18 @@ awk 'BEGIN { print "INT"; for (i = 0; i < 10000; i++) print "ADD " i }' > "$work
 if command -v dot > /dev/null; then
   dot -Tsvg "$work/small.out" > "$work/small.svg" || fail "dot rejects the output"
   grep -q '<svg' "$work/small.svg" || fail "dot made no SVG"
-  orlo_run "$work/bytes.cmd" | dot -Tsvg > "$work/bytes.svg" || fail "dot rejects escaped text"
+  # Values show as written: Graphviz reads no entity in them, and the text
+  # \xc3 shows apart from the byte 0xC3.
+  printf 'STRING\nADD a&amp;b\nADD x&#9731;y\nADD \\xc3\nADD \xc3\n' > "$work/entities.cmd"
+  orlo_run "$work/entities.cmd" | dot -Tsvg > "$work/entities.svg" || fail "dot rejects escaped text"
+  for shown in 'a&amp;amp;b' 'x&amp;#9731;y' '\\xc3' '>\xc3<'; do
+    grep -qF -- "$shown" "$work/entities.svg" || fail "drawn text lacks $shown: $(grep -o '<text[^>]*>[^<]*' "$work/entities.svg")"
+  done
+  # Cut to what renders: no drawing is scaled down to fit a bitmap.
+  for file in wide random; do
+    orlo_run "$work/$file.cmd" 2> /dev/null | dot -Tpng -o "$work/$file.png" 2> "$work/err" || fail "dot -Tpng $file: $(cat "$work/err")"
+    [ ! -s "$work/err" ] || fail "$file drawn larger than a bitmap: $(cat "$work/err")"
+  done
 else
   echo "Graphviz not installed: rendering not checked"
 fi

@@ -1,14 +1,16 @@
 // orlo-dot: runs a command file as Orlo does, output discarded, and shows the
 // tree: in Graphviz DOT (render it with `dot -Tsvg`), as figures, or as a
-// page that steps through the whole run.
+// page that runs Orlo itself in the browser, step by step.
 //
 //   orlo-dot [--after N] [--depth D] [--stats | --html] commandFile [--time-measure]
+//   orlo-dot --html
 //
 // --after N   the tree after the first N command lines (0: the empty tree),
 //             with the walk of the N-th command's value highlighted
 // --depth D   only the top D levels; a subtree cut off is one node
 // --stats     the tree's figures and the leaves at each depth, as text
-// --html      one self-contained HTML page that steps through the run
+// --html      one self-contained HTML page that runs the file step by step;
+//             without a file, an empty page to type commands into
 #include <unistd.h>
 
 #include <cerrno>
@@ -20,19 +22,16 @@
 #include <vector>
 
 #include "Dot.h"
+#include "Figures.h"
 #include "Interpreter.h"
+#include "Page.h"
 #include "Program.h"
-#include "RunPage.h"
 #include "bstset/BSTSET.h"
-#include "bstset/detail/Access.h"
 
 namespace {
 
 constexpr const char* kName = "orlo-dot";
 constexpr const char* kOptions = "[--after N] [--depth D] [--stats | --html] ";
-// A tree with more leaves than this is drawn only to a readable depth
-// unless --depth says otherwise.
-constexpr long kReadableLeaves = 500;
 
 struct Options {
     std::optional<long> after;
@@ -63,45 +62,20 @@ std::optional<long> count(const char* text, long most) {
 }
 
 template <typename T>
-void writeStats(const orlo::TreeFigures& f, orlo::LineWriter& out) {
-    char average[32];
-    std::snprintf(average, sizeof average, "%.2f", f.averageLeafDepth);
-    out.line("distinct values: ", std::to_string(f.distinct));
-    out.line("occurrences: ", std::to_string(f.occurrences));
-    out.line("routing nodes: ", std::to_string(f.routing));
-    out.line("height: ", std::to_string(f.height));
-    out.line("average leaf depth: ", average);
-    out.line("largest leaf depth: ", std::to_string(f.height));
-    for (int d = 1; d <= f.height; ++d) {
-        out.line("leaves at depth ", d, ": ", std::to_string(f.leavesAtDepth[static_cast<std::size_t>(d)]));
-    }
-}
-
-template <typename T>
-void show(orlo::LineReader& file, orlo::LineWriter& out, std::string_view typeLine) {
+void show(orlo::LineReader& file, orlo::LineWriter& out) {
     orlo::BSTSET<T> set;
-    if (options.html) {
-        orlo::StringSink printed;
-        orlo::LineWriter printer(printed);
-        orlo::RunRecorder<T> recorder(typeLine);
-        orlo::runCommands(file, printer, set, [&](const orlo::Command<T>& step) {
-            recorder.step(step.line, printed.text, orlo::detail::Access::root(set), step.updates() ? &step.value : nullptr);
-            printed.text.clear();
-            return true;
-        });
-        orlo::writeRunPage(out, recorder.finish());
-        return;
-    }
-
     orlo::NullSink discard;
     orlo::LineWriter quiet(discard);
     long answered = 0;
-    std::optional<T> highlight;
+    orlo::DotOptions<T> dot;
     if (!options.after || *options.after > 0) {
         orlo::runCommands(file, quiet, set, [&](const orlo::Command<T>& step) {
             ++answered;
             if (!options.after || answered < *options.after) return true;
-            if (step.updates()) highlight = step.value;
+            if (step.updates()) {
+                dot.walkOf = step.value;
+                dot.caption = "after command line " + std::to_string(answered) + ": " + step.line;
+            }
             return false;
         });
     }
@@ -109,36 +83,57 @@ void show(orlo::LineReader& file, orlo::LineWriter& out, std::string_view typeLi
         note("the file has " + std::to_string(answered) + " command lines; showing the tree after all of them");
     }
 
-    const orlo::TreeFigures figures = orlo::figuresOf(orlo::detail::Access::root(set));
+    const orlo::TreeFigures figures = orlo::figuresOf(set);
     if (options.stats) {
-        writeStats<T>(figures, out);
+        for (const std::string& line : orlo::figuresText(figures)) out.line(line);
         return;
     }
-    orlo::DotOptions<T> dot;
     if (options.depth) {
         dot.depth = *options.depth;
-    } else if (figures.distinct > kReadableLeaves) {
-        dot.depth = orlo::readableDepth(orlo::detail::Access::root(set), kReadableLeaves);
+    } else if (const int depth = orlo::renderableDepth(set); depth != 0) {
+        dot.depth = depth;
         note("the tree has " + std::to_string(figures.distinct) + " leaves and " + std::to_string(figures.height) +
-             " levels; drawing the top " + std::to_string(dot.depth) +
-             " (--depth D draws D levels, --stats gives the figures of the whole tree)");
+             " levels; drawing the top " + std::to_string(depth) +
+             ", as many as render at full size (--depth D draws D levels, --stats gives the figures of the whole tree)");
     }
-    if (highlight) {
-        dot.path = orlo::pathOf(orlo::detail::Access::root(set), *highlight);
-        dot.found = !dot.path.empty() && dot.path.back()->leftMin() == *highlight;
-    }
-    orlo::writeDot(orlo::detail::Access::root(set), out, dot);
+    orlo::writeDot(set, out, dot);
 }
 
 orlo::FileRun drawCommandFile(orlo::LineReader& file, orlo::LineWriter& out) {
     std::string_view typeLine;
     if (!file.next(typeLine)) return orlo::FileRun::Unreadable;
-    const std::string type(typeLine);
-    const bool ran = orlo::withElementType(orlo::elementType(type), [&](auto tag) {
+    const bool ran = orlo::withElementType(orlo::elementType(typeLine), [&](auto tag) {
         using T = typename decltype(tag)::type;
-        show<T>(file, out, type);
+        show<T>(file, out);
     });
     return ran ? orlo::FileRun::Ran : orlo::FileRun::NoType;
+}
+
+/// The page with the whole file in it, whatever its first line says. A file
+/// that cannot be read to its end gets no page (the program says why).
+orlo::FileRun writeFilePage(orlo::LineReader& file, orlo::LineWriter& out) {
+    std::string_view line;
+    if (!file.next(line)) return orlo::FileRun::Unreadable;
+    std::string text(line);
+    while (!file.atEnd() && file.next(line)) {
+        text += '\n';
+        text.append(line);
+    }
+    if (file.error() == 0) orlo::writePage(out, text);
+    return orlo::FileRun::Ran;
+}
+
+/// The empty page, a playground, on standard output.
+int writeEmptyPage() {
+    orlo::FdSink standardOutput(STDOUT_FILENO);
+    orlo::LineWriter out(standardOutput);
+    try {
+        orlo::writePage(out, std::string_view());
+    } catch (const orlo::OutputError& e) {
+        note(std::string("error writing standard output: ") + e.what());
+        return 1;
+    }
+    return 0;
 }
 
 }  // namespace
@@ -177,6 +172,13 @@ int main(int argc, char** argv) {
         return orlo::usageError(kName, kOptions, "the page shows every step: --html takes neither --after nor --depth");
     }
     if (options.stats && options.depth) return orlo::usageError(kName, kOptions, "--stats covers the whole tree: no --depth");
+    if (options.html && !orlo::pageBuilt()) {
+        note("this build has no page: the wasm32-wasi toolchain was missing when it was configured (the README says "
+             "which packages bring it)");
+        return 1;
+    }
+    if (options.html && rest.size() == 1) return writeEmptyPage();
     rest.push_back(nullptr);
-    return orlo::runProgram(static_cast<int>(rest.size()) - 1, rest.data(), kName, drawCommandFile, kOptions);
+    return orlo::runProgram(static_cast<int>(rest.size()) - 1, rest.data(), kName,
+                            options.html ? writeFilePage : drawCommandFile, kOptions);
 }
