@@ -18,12 +18,20 @@
 //   then 4 text spans (offset, length): the command line, the value as
 //   printed, what the step printed, the listing (once the last step is
 //   done)
-//   then N nodes, pre-order, 9 words each: id, 1 for a leaf, depth, count,
-//   nodes in its subtree, smallest (offset, length), largest (offset, length)
+//   then N nodes, pre-order, 10 words each: id, 1 for a leaf, depth, count,
+//   nodes in its subtree, smallest (offset, length), largest (offset, length),
+//   a key of what it shows (its bounds or value and count: a node whose key
+//   changes from one step to the next changed)
 //   then W node numbers: the query walk of the value, root first
 //   then F words of figures: distinct, occurrences (low, high), routing
 //   nodes, height, average leaf depth x 1000, leaves at depths 1..height
 //   then the text: UTF-8, every value and line escaped as Escape::Text says.
+//
+// orlo_search() walks the tree as it stands toward a value read from the
+// text in orlo_query_input()'s room, as a command's value is read. Its
+// result is words: [0] 1 when a value was read, [1] its count, [2] its depth
+// (-1: not held), [3] the walk's length W, then W node numbers of the frame
+// last made, then the length of the value as printed and its text.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -40,12 +48,13 @@
 #include "Format.h"
 #include "Interpreter.h"
 #include "Io.h"
+#include "ParseStream.h"
 
 namespace orlo {
 namespace {
 
 constexpr std::size_t kHeaderWords = 12;
-constexpr std::size_t kNodeWords = 9;
+constexpr std::size_t kNodeWords = 10;
 
 /// A frame under construction.
 class Frame {
@@ -88,7 +97,15 @@ public:
     /// Describes the run as it stands; `stepped`: a command has been carried
     /// out (the last one is described).
     virtual void describe(Frame& frame, bool stepped) = 0;
+    /// The walk toward a value read from `text` in the tree as it stands.
+    virtual std::vector<std::uint32_t> search(std::string_view text, std::string& shown) = 0;
 };
+
+/// FNV-1a over text, from `hash` on.
+std::uint32_t fnv(std::string_view text, std::uint32_t hash) {
+    for (const char c : text) hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
+    return (hash ^ 0xffu) * 16777619u;  // ends the text: "a","b" differs from "ab",""
+}
 
 struct NoHints {
     template <typename T>
@@ -160,11 +177,14 @@ public:
             label.clear();
             appendValue(label, node.smallest);
             frame.span(label);
+            std::uint32_t key = fnv(label, 2166136261u);
             if (!node.leaf) {
                 label.clear();
                 appendValue(label, node.largest);
             }
             frame.span(label);
+            key = fnv(label, key) ^ static_cast<std::uint32_t>(node.count) * 16777619u;
+            w.push_back(key);
             ++n;
         });
         close(0);
@@ -187,6 +207,26 @@ public:
         w.push_back(static_cast<std::uint32_t>(f.averageLeafDepth * 1000 + 0.5));
         for (int d = 1; d <= f.height; ++d) w.push_back(static_cast<std::uint32_t>(f.leavesAtDepth[static_cast<std::size_t>(d)]));
         w[9] = static_cast<std::uint32_t>(w.size() - figuresAt);
+    }
+
+    std::vector<std::uint32_t> search(std::string_view text, std::string& shown) override {
+        std::vector<std::uint32_t> out = {0, 0, 0xffffffffu, 0};
+        ParseStream parse;
+        parse.append(text);
+        T value{};
+        if (!parse.extract(value)) return out;
+        appendValue(shown, value);
+        out[0] = 1;
+        out[1] = static_cast<std::uint32_t>(set_(value));
+        out[2] = static_cast<std::uint32_t>(set_[value]);
+        std::unordered_map<const void*, std::uint32_t> number;
+        std::uint32_t n = 0;
+        set_.visit([&](const typename BSTSET<T>::NodeView& node) { number.emplace(node.id, n++); });
+        set_.visitPath(value, [&](const typename BSTSET<T>::NodeView& node) {
+            out.push_back(number.at(node.id));
+            ++out[3];
+        });
+        return out;
     }
 
 private:
@@ -237,6 +277,26 @@ public:
 
     std::size_t frameSize() const { return frame_.words.size() * 4 + frame_.words[10]; }
 
+    /// The walk toward the value the text in input()'s room holds; see the
+    /// layout above. Does not take that text as a command file.
+    const std::uint32_t* search(std::size_t n) {
+        std::string shown;
+        found_ = run_ != nullptr ? run_->search(std::string_view(query_.data(), n), shown) : std::vector<std::uint32_t>{0, 0, 0xffffffffu, 0};
+        found_.push_back(static_cast<std::uint32_t>(shown.size()));
+        std::string escaped;
+        appendEscaped(escaped, shown, Escape::Text);
+        found_.back() = static_cast<std::uint32_t>(escaped.size());
+        const std::size_t words = found_.size();
+        found_.resize(words + (escaped.size() + 3) / 4);
+        std::memcpy(found_.data() + words, escaped.data(), escaped.size());
+        return found_.data();
+    }
+
+    char* queryInput(std::size_t n) {
+        query_.resize(n);
+        return query_.data();
+    }
+
 private:
     /// The command lines: those of three characters or more after the type
     /// line, as the interpreter takes them.
@@ -275,6 +335,8 @@ private:
     int done_ = 0;
     int type_ = 0;
     Frame frame_;
+    std::string query_;
+    std::vector<std::uint32_t> found_;
 };
 
 Session& session() {
@@ -299,5 +361,12 @@ __attribute__((export_name("orlo_load"))) int orlo_load() { return orlo::session
 __attribute__((export_name("orlo_run_to"))) const std::uint8_t* orlo_run_to(int k) { return orlo::session().runTo(k); }
 
 __attribute__((export_name("orlo_frame_size"))) std::size_t orlo_frame_size() { return orlo::session().frameSize(); }
+
+/// Room for the text of a value to search for.
+__attribute__((export_name("orlo_query_input"))) char* orlo_query_input(std::size_t n) { return orlo::session().queryInput(n); }
+
+/// The walk toward the value in orlo_query_input()'s room, in the tree as it
+/// stands (the frame last made).
+__attribute__((export_name("orlo_search"))) const std::uint32_t* orlo_search(std::size_t n) { return orlo::session().search(n); }
 
 }  // extern "C"

@@ -1,6 +1,9 @@
 // The page orlo-dot --html writes, in headless Chromium: what it shows as
 // printed is exactly what Orlo prints, step after step; typed commands run;
-// text from a run never becomes markup; and the page asks the network for
+// text from a run never becomes markup; the walk stays in view on tall and
+// large trees; removals, misses and values read are told apart; the address
+// follows the step; a phone-sized screen does not scroll sideways; every
+// control has a name; search finds; and the page asks the network for
 // nothing.
 //
 //   node page.test.mjs ORLO_DOT ORLO EXAMPLES_DIR WORK_DIR
@@ -144,6 +147,130 @@ test("text from a run is shown as text, never as markup", async () => {
   assert.equal(await page.$$eval("img", (e) => e.length), 0);
   assert.notEqual(await page.title(), "owned");
   assert.deepEqual(page.problems, []);
+  await page.close();
+});
+
+/** Whether the end of the step's walk is drawn inside the visible tree pane, once nodes stop gliding. */
+async function walkEndInView(page) {
+  await page.waitForFunction(() => !document.getElementById("tree-pane").dataset.moving);
+  return page.evaluate(() => {
+    const end = document.querySelector('[data-walk="end"]');
+    if (!end) return "no walk end";
+    const pane = document.getElementById("tree-pane").getBoundingClientRect();
+    const box = end.getBoundingClientRect();
+    const inside = box.left >= pane.left && box.right <= pane.right && box.top >= pane.top && box.bottom <= pane.bottom;
+    return inside ? "in view" : `at ${Math.round(box.left)},${Math.round(box.top)} outside ${Math.round(pane.left)}..${Math.round(pane.right)} x ${Math.round(pane.top)}..${Math.round(pane.bottom)}`;
+  });
+}
+
+async function goTo(page, step) {
+  await page.evaluate((k) => { location.hash = `#step=${k}`; }, step);
+  await page.waitForFunction((k) => document.getElementById("step-label").textContent.startsWith(`step ${k} of`), {}, step);
+}
+
+test("the walk's end stays in view: a tall chain and a large random run", async () => {
+  const rising = "INT\n" + Array.from({ length: 300 }, (_, i) => `ADD ${i}`).join("\n") + "\n";
+  let page = await open(pageFor(Buffer.from(rising)));
+  await page.setViewport({ width: 1400, height: 900 });
+  for (const step of [1, 150, 300]) {
+    await goTo(page, step);
+    assert.equal(await walkEndInView(page), "in view", `ascending file, step ${step}`);
+  }
+  await page.close();
+  let seed = 11;
+  const random = () => (seed = (seed * 48271) % 2147483647) / 2147483647;
+  let lines = "INT\n";
+  for (let i = 0; i < 2000; ++i) lines += `${random() < 0.7 ? "ADD" : "DEL"} ${Math.floor(random() * 5000)}\n`;
+  page = await open(pageFor(Buffer.from(lines)));
+  await page.setViewport({ width: 1400, height: 900 });
+  for (let k = 0; k < 20; ++k) {
+    const step = 1 + Math.floor(random() * 2000);
+    await goTo(page, step);
+    const updated = await page.$eval("#printed", (e) => /^b\[/m.test(e.textContent));
+    if (updated) assert.equal(await walkEndInView(page), "in view", `random run, step ${step}`);
+  }
+  assert.deepEqual(page.problems, []);
+  await page.close();
+});
+
+test("a removal, a miss and the value a line was read as are told apart", async () => {
+  const page = await open(pageFor(Buffer.from("INT\nADD 5\nADD 3\nDEL 3\nDEL 9\nADD 1 2\nDEL 9\n")));
+  const endClass = () => page.$eval('[data-walk="end"]', (e) => e.getAttribute("class"));
+  await goTo(page, 3);  // DEL 3: its leaf goes
+  assert.equal(await page.$$eval(".ghost", (e) => e.length), 1);
+  assert.doesNotMatch(await endClass(), /missing/);
+  assert.match(await text(page, "#step-result"), /^Removed 3/);
+  await goTo(page, 4);  // DEL 9: not held
+  assert.equal(await page.$$eval(".ghost", (e) => e.length), 0);
+  assert.match(await endClass(), /missing/);
+  assert.match(await text(page, "#step-result"), /^Not found/);
+  await goTo(page, 6);  // DEL 9 reads the 2 left over from ADD 1 2
+  assert.equal(await text(page, "#step-command"), "DEL 9");
+  assert.equal(await text(page, "#step-read"), "read as DEL 2");
+  await goTo(page, 5);
+  assert.equal(await page.$$eval(".node.new", (e) => e.length), 1 + 1);  // the new leaf and its routing node
+  await page.close();
+});
+
+test("the address follows the step, and the browser's back and forward step", async () => {
+  const page = await open(pageFor(Buffer.from("INT\nADD 5\nADD 3\nADD 8\n")));
+  await goTo(page, 2);
+  await page.click("aria/Step forward");
+  assert.match(page.url(), /#step=3/);
+  await page.goBack();
+  await page.waitForFunction(() => document.getElementById("step-label").textContent.startsWith("step 2 of"));
+  await page.goForward();
+  await page.waitForFunction(() => document.getElementById("step-label").textContent.startsWith("step 3 of"));
+  await page.click("aria/Play");
+  await page.click("aria/Pause");
+  await page.close();
+});
+
+test("a phone-sized screen does not scroll sideways, and every control has a name", async () => {
+  const tall = "INT\n" + Array.from({ length: 2000 }, (_, i) => `ADD ${i}`).join("\n") + "\n";
+  for (const bytes of [Buffer.from(tall), Buffer.from("STRING\nADD a-rather-long-word-that-needs-room\nADD b\n")]) {
+    const page = await open(pageFor(bytes));
+    await page.setViewport({ width: 390, height: 800 });
+    for (const step of [0, 1, 2]) {
+      await goTo(page, step);
+      const wide = await page.evaluate(() => document.documentElement.scrollWidth);
+      assert.ok(wide <= 390, `${wide} px wide at step ${step}`);
+      const tree = await page.$eval("#tree-pane", (e) => e.getBoundingClientRect().height);
+      assert.ok(tree >= 300, `the tree gets ${tree} px`);
+    }
+    await page.close();
+  }
+  const page = await open(pageFor(Buffer.from("INT\nADD 5\nADD 3\n")));
+  const unnamed = [];
+  const walk = (node) => {
+    if (["button", "textbox", "slider", "combobox", "searchbox", "spinbutton"].includes(node.role) && !node.name) {
+      unnamed.push(node.role);
+    }
+    for (const child of node.children || []) walk(child);
+  };
+  walk(await page.accessibility.snapshot({ interestingOnly: false }));
+  assert.deepEqual(unnamed, []);
+  for (const name of ["First step", "Step back", "Step forward", "Last step", "Play", "Search", "Command", "Step", "Zoom in", "Fit the tree"]) {
+    assert.ok(await page.$(`aria/${name}`), `no control named ${name}`);
+  }
+  await page.close();
+});
+
+test("search shows a held value's leaf and where an absent value's walk ends", async () => {
+  const page = await open(pageFor(Buffer.from("INT\nADD 50\nADD 20\nADD 80\nADD 20\nADD 65\n")), 5);
+  const search = async (value) => {
+    await page.$eval("#search", (e, v) => { e.value = v; }, value);
+    await page.click("aria/Search");
+    return page.$eval('[data-search="end"]', (e) => [e.getAttribute("class"), e.getAttribute("aria-label")]);
+  };
+  const [held, heldLabel] = await search("20");
+  assert.match(held, /found/);
+  assert.equal(heldLabel, "leaf 20 ×2");
+  assert.match(await text(page, "#step-result"), /held 2 times/);
+  const [absent, absentLabel] = await search("70");
+  assert.match(absent, /missing/);
+  assert.equal(absentLabel, "leaf 65 ×1");  // 70 < 80, then 70 ≥ 50, then 70 ≥ 65
+  assert.match(await text(page, "#step-result"), /not held; its walk ends at the leaf 65 ×1/);
   await page.close();
 });
 

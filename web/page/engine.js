@@ -114,11 +114,29 @@ class Orlo {
   }
 }
 
+/**
+ * Walks the tree as it stands toward a value read from `text` as a command's
+ * value is read: null when none can be read, else the value as printed, its
+ * count, its depth and the walk (node numbers of the frame last made).
+ */
+Orlo.prototype.search = function search(text) {
+  const x = this.instance.exports;
+  const bytes = new TextEncoder().encode(text);
+  new Uint8Array(x.memory.buffer, x.orlo_query_input(bytes.length), bytes.length).set(bytes);
+  const at = x.orlo_search(bytes.length);
+  const words = new Uint32Array(x.memory.buffer, at, 4);
+  if (words[0] === 0) return null;
+  const walk = Array.from(new Uint32Array(x.memory.buffer, at + 16, words[3]));
+  const length = new Uint32Array(x.memory.buffer, at + 16 + 4 * words[3], 1)[0];
+  const value = new TextDecoder().decode(new Uint8Array(x.memory.buffer, at + 20 + 4 * words[3], length));
+  return { value, count: words[1], depth: words[2] | 0, walk };
+};
+
 /** A frame as an object; node fields are arrays indexed by pre-order number. */
 function decodeFrame(bytes) {
   const words = new Uint32Array(bytes.buffer, 0, 12);
   const [done, steps, kind, updated, before, after, depth, n, walkLength, figureWords, textBytes, type] = words;
-  const spanWords = 8, nodeWords = 9;
+  const spanWords = 8, nodeWords = 10;
   const all = new Uint32Array(bytes.buffer, 0, 12 + spanWords + n * nodeWords + walkLength + figureWords);
   const textStart = all.length * 4;
   const decoder = new TextDecoder();
@@ -128,7 +146,7 @@ function decodeFrame(bytes) {
   const nodes = {
     length: n,
     id: new Uint32Array(n), leaf: new Uint8Array(n), depth: new Uint32Array(n),
-    count: new Uint32Array(n), size: new Uint32Array(n),
+    count: new Uint32Array(n), size: new Uint32Array(n), key: new Uint32Array(n),
     // Labels are decoded when asked for: a large tree draws only a few.
     smallest: (i) => text(all[base + nodeWords * i + 5], all[base + nodeWords * i + 6]),
     largest: (i) => text(all[base + nodeWords * i + 7], all[base + nodeWords * i + 8]),
@@ -140,6 +158,7 @@ function decodeFrame(bytes) {
     nodes.depth[i] = all[w + 2];
     nodes.count[i] = all[w + 3];
     nodes.size[i] = all[w + 4];
+    nodes.key[i] = all[w + 9];
   }
   const walkAt = base + n * nodeWords;
   const walk = Array.from(all.subarray(walkAt, walkAt + walkLength));
