@@ -112,25 +112,26 @@ class Orlo {
     }
     return decodeFrame(new Uint8Array(x.memory.buffer, at, x.orlo_frame_size()).slice());
   }
-}
 
-/**
- * Walks the tree as it stands toward a value read from `text` as a command's
- * value is read: null when none can be read, else the value as printed, its
- * count, its depth and the walk (node numbers of the frame last made).
- */
-Orlo.prototype.search = function search(text) {
-  const x = this.instance.exports;
-  const bytes = new TextEncoder().encode(text);
-  new Uint8Array(x.memory.buffer, x.orlo_query_input(bytes.length), bytes.length).set(bytes);
-  const at = x.orlo_search(bytes.length);
-  const words = new Uint32Array(x.memory.buffer, at, 4);
-  if (words[0] === 0) return null;
-  const walk = Array.from(new Uint32Array(x.memory.buffer, at + 16, words[3]));
-  const length = new Uint32Array(x.memory.buffer, at + 16 + 4 * words[3], 1)[0];
-  const value = new TextDecoder().decode(new Uint8Array(x.memory.buffer, at + 20 + 4 * words[3], length));
-  return { value, count: words[1], depth: words[2] | 0, walk };
-};
+  /**
+   * Walks the tree as it stands toward a value read from `text` as a
+   * command's value is read: null when none can be read, else the value as
+   * printed, its count, its depth and the walk (node numbers of the frame
+   * last made).
+   */
+  search(text) {
+    const x = this.instance.exports;
+    const bytes = new TextEncoder().encode(text);
+    new Uint8Array(x.memory.buffer, x.orlo_query_input(bytes.length), bytes.length).set(bytes);
+    const at = x.orlo_search(bytes.length);
+    const words = new Uint32Array(x.memory.buffer, at, 4);
+    if (words[0] === 0) return null;
+    const walk = Array.from(new Uint32Array(x.memory.buffer, at + 16, words[3]));
+    const length = new Uint32Array(x.memory.buffer, at + 16 + 4 * words[3], 1)[0];
+    const value = new TextDecoder().decode(new Uint8Array(x.memory.buffer, at + 20 + 4 * words[3], length));
+    return { value, count: words[1], depth: words[2] | 0, walk };
+  }
+}
 
 /** A frame as an object; node fields are arrays indexed by pre-order number. */
 function decodeFrame(bytes) {

@@ -55,7 +55,9 @@
     k = Math.max(0, Math.min(Math.floor(k) || 0, 0x7fffffff));
     const from = frame;
     try {
-      before = k > 0 ? orlo.runTo(k - 1) : null;
+      // The step before tells what this one changed; stepping forward, it
+      // is the one shown.
+      before = k === 0 ? null : from && from.done === k - 1 ? from : orlo.runTo(k - 1);
       frame = orlo.runTo(k);
     } catch (e) {
       // Orlo stopped part-way (out of memory, say): show the last step it
@@ -78,7 +80,6 @@
     marks = markChanges();
     layout = place(frame.nodes, marks.ghostSlot);
     // Nodes glide from where they stood on the screen to their new places.
-    glide = null;
     // Only a step to the next or the one before glides: after a jump, the
     // nodes have nothing to glide from that would mean anything.
     if (from && !reducedMotion.matches && !options.fit && Math.abs(frame.done - from.done) === 1) {
