@@ -260,27 +260,24 @@ public:
     /// Inserts one occurrence of v. Throws std::length_error, changing
     /// nothing, when v already occurs INT_MAX times.
     BSTSET& operator<<(const T& v) {
-        ++version_;
-        forgetLast();
-        if (!(v == v)) unordered_ = true;
-        beforeUpdate(v);
-        detail::Update<T> update;
-        update.arena = &arena_;
-        if (root == nullptr) {
-            auto* leaf = new (arena_) LeafNode<T>(v);
-            root = leaf;
-            update.depth = update.count = 1;
-            update.leaf = leaf;
-        } else if (unordered_) {
-            root = InnerNode<T>::addUnordered(root, v, update);
-        } else {
-            root = root->add(v, &update);
-        }
-        ++size_;
-        learn(v, update);
-        update.finish();
+        add(v);
         return *this;
     }
+
+    /// What the queries answer about a value: the depth of its leaf (-1 when
+    /// it is not held) and its count.
+    struct Where {
+        int depth;
+        int count;
+    };
+
+    /// As `<<`, and where v stands then: set[v] and set(v), found by the
+    /// insertion on its way, with no walk of their own.
+    Where insertAndLocate(const T& v) { return add(v); }
+
+    /// As `>>`, and where v stands then (not held, when it took the last
+    /// occurrence), with no walk of their own.
+    Where removeAndLocate(const T& v) { return remove(v, false).first; }
 
     /// Removes one occurrence of v; removing an absent value changes nothing.
     BSTSET& operator>>(const T& v) {
@@ -351,11 +348,11 @@ public:
     }
 
     /// Removes one occurrence of v (as `>>` does); tells whether v was held.
-    bool removeOne(const T& v) { return remove(v, false) != 0; }
+    bool removeOne(const T& v) { return remove(v, false).second != 0; }
 
     /// Removes every occurrence of v, as std::multiset::erase(v) does;
     /// returns how many there were.
-    size_type erase(const T& v) { return static_cast<size_type>(remove(v, true)); }
+    size_type erase(const T& v) { return static_cast<size_type>(remove(v, true).second); }
 
     /// Whether prefetch() does anything for this element type. Hints are
     /// taken for small trivially copyable types (int, double); for others,
@@ -491,11 +488,37 @@ private:
     // holds is a node of the tree; removals tell the walks what they freed.
     std::unique_ptr<Walks> walks_;
 
-    /// Removes one occurrence of v, or all of them; returns how many went.
-    int remove(const T& v, bool every) {
+    /// Inserts one occurrence of v; returns where it stands then.
+    Where add(const T& v) {
         ++version_;
         forgetLast();
-        if (root == nullptr) return 0;
+        if (!(v == v)) unordered_ = true;
+        beforeUpdate(v);
+        detail::Update<T> update;
+        update.arena = &arena_;
+        if (root == nullptr) {
+            auto* leaf = new (arena_) LeafNode<T>(v);
+            root = leaf;
+            update.depth = update.count = 1;
+            update.leaf = leaf;
+        } else if (unordered_) {
+            root = InnerNode<T>::addUnordered(root, v, update);
+        } else {
+            root = root->add(v, &update);
+        }
+        ++size_;
+        learn(v, update);
+        const Where where = whereAfter(v, update);
+        update.finish();
+        return where;
+    }
+
+    /// Removes one occurrence of v, or all of them; returns where v stands
+    /// then, and how many went.
+    std::pair<Where, int> remove(const T& v, bool every) {
+        ++version_;
+        forgetLast();
+        if (root == nullptr) return {{-1, 0}, 0};
         if (!(v == v)) unordered_ = true;
         beforeUpdate(v);
         detail::Update<T> update;
@@ -507,8 +530,18 @@ private:
         // v may be a value the removal freed: it is read here, before the
         // freed nodes are destroyed.
         learn(v, update);
+        const Where where = whereAfter(v, update);
         update.finish();
-        return update.removed;
+        return {where, update.removed};
+    }
+
+    /// Where v stands after an update: as the update found it, in an ordered
+    /// tree; by the queries' own walk in one that is not.
+    Where whereAfter(const T& v, const detail::Update<T>& update) const {
+        if (!unordered_) return {update.depth, update.count};
+        if (root == nullptr) return {-1, 0};
+        const auto [depth, count] = InnerNode<T>::locate(root, v);
+        return {depth, count};
     }
 
     /// Before every update: its early walk, if any, fetches its path again.

@@ -192,6 +192,11 @@ struct Update {
     TreeArena<T>& nodes() const noexcept { return arena != nullptr ? *arena : TreeArena<T>::shared(); }
 
     void finish() noexcept {
+        if (freedInner != nullptr || freedLeaf != nullptr || !retired.empty()) destroyFreed();
+    }
+
+private:
+    void destroyFreed() noexcept {
         TreeArena<T>& a = nodes();
         if (freedInner != nullptr) freeNode<T>(a, freedInner);
         if (freedLeaf != nullptr) freeNode<T>(a, freedLeaf);

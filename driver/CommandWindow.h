@@ -18,6 +18,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstring>
 #include <exception>
 #include <string>
 #include <string_view>
@@ -115,10 +116,9 @@ private:
         // A failed extraction may leave the previous value in place, which
         // the echo then shows.
         c.extracted = parse_.extract(value_);
-        const std::string_view keyword = line.substr(0, 3);
-        c.keyword = keyword == "ADD"   ? Command<T>::Keyword::Add
-                    : keyword == "DEL" ? Command<T>::Keyword::Del
-                                       : Command<T>::Keyword::Other;
+        c.keyword = std::memcmp(line.data(), "ADD", 3) == 0   ? Command<T>::Keyword::Add
+                    : std::memcmp(line.data(), "DEL", 3) == 0 ? Command<T>::Keyword::Del
+                                                              : Command<T>::Keyword::Other;
         c.value = value_;
         if (keepLines_) c.line.assign(line);
         bytes_[slot] = line.size();

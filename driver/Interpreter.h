@@ -63,6 +63,14 @@ struct TakesHints : std::false_type {};
 template <typename Set>
 struct TakesHints<Set, std::enable_if_t<Set::kPrefetchWalks>> : std::true_type {};
 
+/// Whether a set tells where a value stands after updating it
+/// (BSTSET::insertAndLocate): then the queries need no walk of their own.
+template <typename Set, typename = void>
+struct Locates : std::false_type {};
+template <typename Set>
+struct Locates<Set, std::void_t<decltype(std::declval<Set&>().insertAndLocate(std::declval<const typename Set::value_type&>()))>>
+    : std::true_type {};
+
 }  // namespace detail
 
 /// Carries out one command on `set` and prints what Orlo prints for it.
@@ -80,13 +88,24 @@ void answer(const Command<typename Set::value_type>& c, LineWriter& out, Set& se
         out.line("Omitting input line!");
         return;
     }
-    if (c.isAdd()) {
-        set << c.value;
+    int depth, count;
+    if constexpr (detail::Locates<Set>::value) {
+        // What set[v] and set(v) would answer, as the update found it: a
+        // removed string need not be kept to recognise the queries for it.
+        const auto where = c.isAdd() ? set.insertAndLocate(c.value) : set.removeAndLocate(c.value);
+        depth = where.depth;
+        count = where.count;
     } else {
-        set >> c.value;
+        if (c.isAdd()) {
+            set << c.value;
+        } else {
+            set >> c.value;
+        }
+        depth = set[c.value];
+        count = set(c.value);
     }
-    out.line("b[", shown, "] == ", set[c.value]);
-    out.line("b(", shown, ") == ", set(c.value));
+    out.line("b[", shown, "] == ", depth);
+    out.line("b(", shown, ") == ", count);
 }
 
 /// Runs the command lines that follow the type line against `set`, until the

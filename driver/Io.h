@@ -140,8 +140,10 @@ class LineWriter {
 public:
     explicit LineWriter(LineSink& sink) : sink_(sink) {}
 
+    // Three lines a command, each a few pieces: kept inline where it is
+    // called, so the pieces' sizes and copies are worked out there.
     template <typename... Parts>
-    void line(const Parts&... parts) {
+    [[gnu::always_inline]] inline void line(const Parts&... parts) {
         const std::size_t most = (bound(parts) + ... + 1);
         if (most > buffer_.size()) buffer_.resize(most);
         char* const start = buffer_.data();
@@ -158,6 +160,17 @@ public:
     }
 
 private:
+    // Literals keep their lengths from the compiler, whether or not line()
+    // is inlined where it is called.
+    template <std::size_t N>
+    static constexpr std::size_t bound(const char (&)[N]) {
+        return N - 1;
+    }
+    template <std::size_t N>
+    static char* put(char* at, const char (&text)[N]) {
+        std::memcpy(at, text, N - 1);
+        return at + N - 1;
+    }
     static std::size_t bound(std::string_view text) { return text.size(); }
     static std::size_t bound(int) { return kIntChars; }
     static char* put(char* at, std::string_view text) {

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 #include <set>
 #include <sstream>
 #include <string>
@@ -62,17 +63,35 @@ struct Mirrored {
     std::multiset<T> reference;
     RecursiveModel<T> model;
 
+    /// Every other update through insertAndLocate()/removeAndLocate(), whose
+    /// answer must be what the queries answer after it.
     void apply(bool add, T v) {
+        std::optional<typename BSTSET<T>::Where> where;
         if (add) {
-            set << v;
+            if (++updates_ % 2 == 0) {
+                where = set.insertAndLocate(v);
+            } else {
+                set << v;
+            }
             reference.insert(v);
             model.add(v);
         } else {
-            set >> v;
+            if (++updates_ % 2 == 0) {
+                where = set.removeAndLocate(v);
+            } else {
+                set >> v;
+            }
             if (auto it = reference.find(v); it != reference.end()) reference.erase(it);
             model.del(v);
         }
+        located = where && (where->depth != model.depth(v) || where->count != model.count(v))
+                      ? ::testing::AssertionFailure() << "located at depth " << where->depth << " with count " << where->count
+                                                      << ", the model says " << model.depth(v) << " and " << model.count(v)
+                      : ::testing::AssertionSuccess();
     }
+
+    /// Whether the last update's own answer agreed with the model.
+    ::testing::AssertionResult located = ::testing::AssertionSuccess();
 
     /// Moves the set out and back through a second set, using the emptied
     /// one on the way: a move must carry everything and leave a usable set.
@@ -95,6 +114,7 @@ struct Mirrored {
     /// about v agree with the model and the multiset, by the operators and
     /// by the standard names.
     ::testing::AssertionResult agreeAbout(T v) {
+        if (!located) return located;
         if (auto sound = treeIsSound(rootOf(set)); !sound) return sound;
         if (set.size() != reference.size() || set.empty() != reference.empty()) {
             return ::testing::AssertionFailure() << "size " << set.size() << ", multiset " << reference.size();
@@ -115,6 +135,8 @@ struct Mirrored {
         }
         return ::testing::AssertionSuccess();
     }
+
+    int updates_ = 0;
 
     /// The distinct values of the multiset, ascending.
     std::vector<T> distinct() const {
