@@ -277,6 +277,8 @@ public:
 
     std::size_t frameSize() const { return frame_.words.size() * 4 + frame_.words[10]; }
 
+    int steps() const { return steps_; }
+
     /// The walk toward the value the text in input()'s room holds; see the
     /// layout above. Does not take that text as a command file.
     const std::uint32_t* search(std::size_t n) {
@@ -361,6 +363,9 @@ __attribute__((export_name("orlo_load"))) int orlo_load() { return orlo::session
 __attribute__((export_name("orlo_run_to"))) const std::uint8_t* orlo_run_to(int k) { return orlo::session().runTo(k); }
 
 __attribute__((export_name("orlo_frame_size"))) std::size_t orlo_frame_size() { return orlo::session().frameSize(); }
+
+/// The command lines of the file last loaded: its steps.
+__attribute__((export_name("orlo_steps"))) int orlo_steps() { return orlo::session().steps(); }
 
 /// Room for the text of a value to search for.
 __attribute__((export_name("orlo_query_input"))) char* orlo_query_input(std::size_t n) { return orlo::session().queryInput(n); }

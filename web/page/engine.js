@@ -94,7 +94,9 @@ class Orlo {
     const x = this.instance.exports;
     const at = x.orlo_input(text.length);
     new Uint8Array(x.memory.buffer, at, text.length).set(text);
-    return [null, "INT", "DOUBLE", "STRING"][x.orlo_load()];
+    const type = [null, "INT", "DOUBLE", "STRING"][x.orlo_load()];
+    this.steps = x.orlo_steps();
+    return type;
   }
 
   /** Runs to step k and describes it (see the frame's layout in PageSession.cpp). */

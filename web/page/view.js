@@ -52,7 +52,7 @@
 
   /** Goes to step k; `how` says what the address does: push, replace, or nothing. */
   function show(k, how = "push", options = {}) {
-    k = Math.max(0, Math.min(Math.floor(k) || 0, 0x7fffffff));
+    k = Math.max(0, Math.min(Math.floor(k) || 0, orlo.steps));
     const from = frame;
     try {
       // The step before tells what this one changed; stepping forward, it
@@ -143,7 +143,8 @@
     orlo.load(run);
     $("file").value = decoder.decode(run);
     edited = false;
-    show(0x7fffffff, "push");
+    // The step before the new one is the last one shown: the same commands.
+    show(orlo.steps, "push");
   }
 
   // ---- where things go -----------------------------------------------
