@@ -110,6 +110,8 @@ test("commands typed into the empty page print what Orlo prints, and the walk en
     const depth = Number(lines.match(/^b\[.*\] == (-?\d+)$/m)[1]);
     const end = await page.$eval('[data-walk="end"]', (e) => Number(e.getAttribute("data-depth")));
     if (depth !== -1) assert.equal(end, depth, `${command}: Orlo printed depth ${depth}`);
+    // ADD 3 made a leaf and a routing node: both marked new.
+    if (i === 1) assert.equal(await page.$$eval(".node.new", (e) => e.length), 2);
   }
   const file = "INT\n" + typed.join("\n") + "\n";
   const expected = orloPrints(Buffer.from(file));

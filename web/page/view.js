@@ -29,6 +29,7 @@
   let view = { x: 0, y: 0, scale: 1 };  // screen = world * scale + (x, y)
   let glide = null;             // where nodes come from, while they glide
   let playing = 0;
+  let loads = 0;                // files loaded into the engine: a frame belongs to one
 
   // ---- the run -------------------------------------------------------
 
@@ -41,6 +42,7 @@
     say("");
     stop();
     const type = orlo.load(run);
+    ++loads;
     $("file").value = decoder.decode(run);
     edited = false;
     if (type === null) {
@@ -56,8 +58,9 @@
     const from = frame;
     try {
       // The step before tells what this one changed; stepping forward, it
-      // is the one shown.
-      before = k === 0 ? null : from && from.done === k - 1 ? from : orlo.runTo(k - 1);
+      // is the one shown. (Not one from before the file was loaded again:
+      // node ids hold within one run of it.)
+      before = k === 0 ? null : from && from.run === loads && from.done === k - 1 ? from : orlo.runTo(k - 1);
       frame = orlo.runTo(k);
     } catch (e) {
       // Orlo stopped part-way (out of memory, say): show the last step it
@@ -75,6 +78,7 @@
       frame = orlo.runTo(good);
       say(e.message);
     }
+    frame.run = loads;
     searched = null;
     settle();
     marks = markChanges();
@@ -141,9 +145,9 @@
     embedded = false;
     run = next;
     orlo.load(run);
+    ++loads;
     $("file").value = decoder.decode(run);
     edited = false;
-    // The step before the new one is the last one shown: the same commands.
     show(orlo.steps, "push");
   }
 
