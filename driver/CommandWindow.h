@@ -68,7 +68,8 @@ public:
     /// commands beyond the one being carried out, calling hint(value) for
     /// each value read ahead. `keepLines`: each command keeps its line.
     CommandWindow(LineReader& file, std::size_t ahead, bool keepLines, Hint hint)
-        : file_(file), ring_(ahead + 1), keepLines_(keepLines), hint_(std::move(hint)) {}
+        : file_(file), capacity_(ahead + 1), ring_(roundUpToPowerOfTwo(capacity_)), keepLines_(keepLines),
+          hint_(std::move(hint)) {}
 
     CommandWindow(const CommandWindow&) = delete;
     CommandWindow& operator=(const CommandWindow&) = delete;
@@ -79,14 +80,15 @@ public:
     const Command<T>* next() {
         if (handedOut_) {
             aheadBytes_ -= bytes_[first_];
-            first_ = (first_ + 1) % ring_.size();
+            first_ = (first_ + 1) & (ring_.size() - 1);
             --pending_;
             handedOut_ = false;
         }
         if (pending_ == 0) {
             if (failure_) std::rethrow_exception(std::exchange(failure_, nullptr));
             // The command to carry out now: read as a line-by-line loop reads.
-            while (pending_ == 0 && !file_.atEnd()) readLine();
+            std::string_view line;
+            while (pending_ == 0 && !file_.atEnd() && file_.next(line)) take(line);
             if (pending_ == 0) return nullptr;
         }
         readAhead();
@@ -95,22 +97,28 @@ public:
     }
 
 private:
+    static std::size_t roundUpToPowerOfTwo(std::size_t n) {
+        std::size_t p = 1;
+        while (p < n) p *= 2;
+        return p;
+    }
+
     /// Reads lines already at hand into the window while there is room.
     void readAhead() {
         if (failure_) return;
         try {
-            while (pending_ < ring_.size() && aheadBytes_ < kAheadBytes && file_.lineAtHand()) readLine();
+            std::string_view line;
+            while (pending_ < capacity_ && aheadBytes_ < kAheadBytes && file_.nextAtHand(line)) take(line);
         } catch (...) {
             failure_ = std::current_exception();
         }
     }
 
-    /// Reads one line; a command line joins the window.
-    void readLine() {
-        std::string_view line;
-        if (!file_.next(line) || line.size() <= 2) return;
+    /// Takes one line read; a command line joins the window.
+    void take(std::string_view line) {
+        if (line.size() <= 2) return;
         parse_.append(line.substr(3));
-        const std::size_t slot = (first_ + pending_) % ring_.size();
+        const std::size_t slot = (first_ + pending_) & (ring_.size() - 1);
         Command<T>& c = ring_[slot];
         // Every line that gets here consumes a value, whatever its keyword.
         // A failed extraction may leave the previous value in place, which
@@ -130,7 +138,8 @@ private:
     LineReader& file_;
     ParseStream parse_;
     T value_{};  // the run's value: what the last extraction left in it
-    std::vector<Command<T>> ring_;  // pending_ commands from first_ on
+    std::size_t capacity_;          // the most commands pending at once
+    std::vector<Command<T>> ring_;  // pending_ commands from first_ on; its size a power of two
     std::vector<std::size_t> bytes_ = std::vector<std::size_t>(ring_.size());  // each slot's line length
     std::size_t first_ = 0;
     std::size_t pending_ = 0;

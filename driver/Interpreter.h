@@ -76,7 +76,7 @@ struct Locates<Set, std::void_t<decltype(std::declval<Set&>().insertAndLocate(st
 /// Carries out one command on `set` and prints what Orlo prints for it.
 /// `shown` is room for the value's text.
 template <typename Set>
-void answer(const Command<typename Set::value_type>& c, LineWriter& out, Set& set, std::string& shown) {
+[[gnu::always_inline]] inline void answer(const Command<typename Set::value_type>& c, LineWriter& out, Set& set, std::string& shown) {
     if (c.keyword == Command<typename Set::value_type>::Keyword::Other) {
         out.line("Omitting input line!");
         return;

@@ -61,33 +61,38 @@ bool LineReader::fill() {
     return true;
 }
 
-bool LineReader::lineAtHand() const {
-    return !atEnd_ && (sourceDone_ || std::memchr(buffer_.data() + begin_, '\n', end_ - begin_) != nullptr);
+bool LineReader::takeBuffered(std::size_t searched, std::string_view& line) {
+    const char* start = buffer_.data();
+    if (const void* feed = std::memchr(start + searched, '\n', end_ - searched)) {
+        const std::size_t at = static_cast<std::size_t>(static_cast<const char*>(feed) - start);
+        line = std::string_view(start + begin_, at - begin_);
+        begin_ = at + 1;
+        return true;
+    }
+    if (sourceDone_) {
+        line = std::string_view(start + begin_, end_ - begin_);
+        begin_ = end_;
+        atEnd_ = true;
+        return true;
+    }
+    return false;
 }
 
 bool LineReader::next(std::string_view& line) {
     if (error_ != 0) return false;
     std::size_t searched = begin_;
-    for (;;) {
-        const char* start = buffer_.data();
-        if (const void* feed = std::memchr(start + searched, '\n', end_ - searched)) {
-            const std::size_t at = static_cast<std::size_t>(static_cast<const char*>(feed) - start);
-            line = std::string_view(start + begin_, at - begin_);
-            begin_ = at + 1;
-            return true;
-        }
-        if (sourceDone_) {
-            line = std::string_view(start + begin_, end_ - begin_);
-            begin_ = end_;
-            atEnd_ = true;
-            return true;
-        }
+    while (!takeBuffered(searched, line)) {
         searched = end_ - begin_;  // fill() moves the unread bytes to the front
         if (!fill()) {
             atEnd_ = true;
             return false;
         }
     }
+    return true;
+}
+
+bool LineReader::nextAtHand(std::string_view& line) {
+    return !atEnd_ && error_ == 0 && takeBuffered(begin_, line);
 }
 
 OutputError::OutputError(int error) : std::runtime_error(std::strerror(error)), error_(error) {}

@@ -68,11 +68,11 @@ public:
     /// Returns false, with no line, once a read error has occurred.
     bool next(std::string_view& line);
 
-    /// True when next() can return a line without reading the source: a
-    /// whole line is buffered, or the source has ended and what is left is
-    /// the last line. Reading ahead only as far as this keeps the source's
-    /// reads exactly those a line-by-line reader makes.
-    bool lineAtHand() const;
+    /// Reads the next line only if it is at hand: a whole line is buffered,
+    /// or the source has ended and what is left is the last line. Otherwise
+    /// returns false and reads nothing. Reading ahead only this way keeps
+    /// the source's reads exactly those a line-by-line reader makes.
+    bool nextAtHand(std::string_view& line);
 
     /// True once reading a line met the end of the input.
     bool atEnd() const { return atEnd_; }
@@ -81,6 +81,9 @@ public:
 
 private:
     bool fill();
+    /// Takes the line at begin_ if its line feed is buffered (at or after
+    /// `searched`) or the source has ended.
+    bool takeBuffered(std::size_t searched, std::string_view& line);
 
     ByteSource& source_;
     std::vector<char> buffer_;
