@@ -32,4 +32,4 @@ fi
 runs=$(mktemp -d)
 trap 'rm -rf "$runs"' EXIT
 ORLO_NODE_MODULES=$modules/node_modules ORLO_CHROMIUM=$browser \
-  node --test-reporter=spec "$here/page.test.mjs" "$orlo_dot" "$orlo" "$here/../../examples" "$runs"
+  node "$here/page.test.mjs" "$orlo_dot" "$orlo" "$here/../../examples" "$runs"
