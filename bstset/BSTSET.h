@@ -288,15 +288,14 @@ public:
     /// Depth of v's leaf, the root being level 1; -1 when v is not held.
     int operator[](const T& v) const {
         if (root == nullptr) return -1;
-        if (const std::optional<int> known = lastDepth(v)) return *known;
+        if (const std::optional<Where> known = lastWhere(v)) return known->depth;
         return InnerNode<T>::locate(root, v).first;
     }
 
     /// Number of occurrences of v.
     int operator()(const T& v) const {
         if (root == nullptr) return 0;
-        if (lastLeaf_ != nullptr && v == lastLeaf_->value) return lastLeaf_->multiplicity;
-        if (isLastAbsent(v)) return 0;
+        if (const std::optional<Where> known = lastWhere(v)) return known->count;
         int levels;
         return InnerNode<T>::leafFor(root, v, levels)->count(v);
     }
@@ -427,15 +426,14 @@ public:
         while (!stack.empty()) {
             const auto [n, depth] = stack.back();
             stack.pop_back();
-            const bool leaf = !InnerNode<T>::isRouting(n);
-            const NodeView view{n, leaf, depth, n->leftMin(), n->rightMax(), leaf ? static_cast<LeafNode<T>*>(n)->multiplicity : 0};
+            const NodeView view = viewOf(n, depth);
             bool below = true;
             if constexpr (std::is_same_v<std::invoke_result_t<F&, const NodeView&>, bool>) {
                 below = f(view);
             } else {
                 f(view);
             }
-            if (!leaf && below) {
+            if (!view.leaf && below) {
                 stack.emplace_back(n->getRight(), depth + 1);
                 stack.emplace_back(n->getLeft(), depth + 1);
             }
@@ -448,14 +446,19 @@ public:
     void visitPath(const T& v, F&& f) const {
         int depth = 1;
         for (Node<T>* n = root; n != nullptr; ++depth) {
-            const bool leaf = !InnerNode<T>::isRouting(n);
-            f(NodeView{n, leaf, depth, n->leftMin(), n->rightMax(), leaf ? static_cast<LeafNode<T>*>(n)->multiplicity : 0});
-            if (leaf) return;
+            const NodeView view = viewOf(n, depth);
+            f(view);
+            if (view.leaf) return;
             n = v < InnerNode<T>::smallest(n->getRight()) ? n->getLeft() : n->getRight();
         }
     }
 
 private:
+    static NodeView viewOf(Node<T>* n, int depth) {
+        const bool leaf = !InnerNode<T>::isRouting(n);
+        return NodeView{n, leaf, depth, n->leftMin(), n->rightMax(), leaf ? static_cast<LeafNode<T>*>(n)->multiplicity : 0};
+    }
+
     using Walks = detail::EarlyWalks<T>;
     // Walks may hold any node of the tree; a rebuilt routing node would
     // leave one holding a retired node. Types walked are assigned, not
@@ -572,20 +575,13 @@ private:
         }
     }
 
-    bool isLastAbsent(const T& v) const {
+    /// Where v stands, as the last update found it, when v is the value it
+    /// updated.
+    std::optional<Where> lastWhere(const T& v) const {
+        if (lastLeaf_ != nullptr && v == lastLeaf_->value) return Where{lastDepth_, lastLeaf_->multiplicity};
         if constexpr (kKeepsAbsent) {
-            return lastAbsent_ && v == *lastAbsent_;
-        } else {
-            (void)v;
-            return false;
+            if (lastAbsent_ && v == *lastAbsent_) return Where{-1, 0};
         }
-    }
-
-    /// The depth of v's leaf, as the last update found it, when v is the
-    /// value it updated.
-    std::optional<int> lastDepth(const T& v) const {
-        if (lastLeaf_ != nullptr && v == lastLeaf_->value) return lastDepth_;
-        if (isLastAbsent(v)) return -1;
         return std::nullopt;
     }
 
