@@ -398,20 +398,25 @@
     describeDrawing();
   }
 
-  /** Beside a walk's edge, the comparison that chose it: above the edge's middle, clear of the line. */
-  function why(parent, child, routing, px, py, x, y, value) {
-    const nodes = frame.nodes;
+  /** The comparison at routing node `routing` that sent a walk for `value` on to `child`. */
+  function comparison(nodes, routing, child, value) {
     const right = routing + 1 + nodes.size[routing + 1];
-    const text = child === right ? `${value} ≥ ${nodes.smallest(right)} → right` : `${value} < ${nodes.smallest(right)} → left`;
-    const x1 = px, y1 = py + BOX_H / 2, x2 = x, y2 = y - BOX_H / 2;
-    const length = Math.hypot(x2 - x1, y2 - y1) || 1;
-    // The normal that points up, away from the line.
-    let nx = (y2 - y1) / length, ny = -(x2 - x1) / length;
-    if (ny > 0) {
-      nx = -nx;
-      ny = -ny;
-    }
-    const label = el("text", { class: "why", x: (x1 + x2) / 2 + nx * 9, y: (y1 + y2) / 2 + ny * 9 }, parent);
+    return child === right ? `${value} ≥ ${nodes.smallest(right)} → right` : `${value} < ${nodes.smallest(right)} → left`;
+  }
+
+  /**
+   * Beside a walk's edge, the comparison that chose it. The text starts just
+   * above the edge's middle and runs the way the edge leans (rightwards over
+   * a right edge, leftwards over a left one): the edge falls away below it,
+   * so the line never crosses the text.
+   */
+  function why(parent, child, routing, px, py, x, y, value) {
+    const text = comparison(frame.nodes, routing, child, value);
+    const goesRight = x >= px;
+    const label = el("text", {
+      class: goesRight ? "why leans-right" : "why leans-left",
+      x: (px + x) / 2 + (goesRight ? 4 : -4), y: (py + y) / 2 - 8,
+    }, parent);
     label.textContent = text.length > 28 ? text.slice(0, 27) + "…" : text;
   }
 
@@ -485,8 +490,7 @@
   function narration(f, walk, value) {
     const nodes = f.nodes, steps = [];
     for (let k = 0; k + 1 < walk.length; ++k) {
-      const i = walk[k], right = i + 1 + nodes.size[i + 1];
-      steps.push(walk[k + 1] === right ? `${value} ≥ ${nodes.smallest(right)} → right` : `${value} < ${nodes.smallest(right)} → left`);
+      steps.push(comparison(nodes, walk[k], walk[k + 1], value));
     }
     if (walk.length) steps.push(`reaches the leaf ${labelOf(f, walk[walk.length - 1])}`);
     return steps;
