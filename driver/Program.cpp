@@ -18,14 +18,13 @@ namespace orlo {
 
 namespace {
 
-/// Writes a message to standard error; there is nowhere to report a failure.
-void writeError(const std::string& text) {
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t put = ::write(STDERR_FILENO, text.data() + done, text.size() - done);
-        if (put < 0 && errno == EINTR) continue;
-        if (put <= 0) return;
-        done += static_cast<std::size_t>(put);
+/// Writes text to standard error, whole; there is nowhere to report a failure.
+void writeError(std::string_view text) {
+    FdSink standardError(STDERR_FILENO);
+    try {
+        standardError.writeLine(text.data(), text.size());
+    } catch (const OutputError&) {
+        // Standard error was the place to say so.
     }
 }
 
@@ -52,7 +51,7 @@ int run(int argc, char** argv, const std::string& name, FileRunner runner, std::
     FdSink standardOutput(STDOUT_FILENO);
     LineWriter out(standardOutput);
     const auto complain = [&](const std::string& what, int error) {
-        writeError(name + ": " + what + ": " + std::strerror(error) + "\n");
+        writeMessage(name.c_str(), what + ": " + std::strerror(error));
     };
     if (argc <= 1) return printUsage(out, name, options);
 
@@ -87,10 +86,18 @@ int run(int argc, char** argv, const std::string& name, FileRunner runner, std::
 }  // namespace
 
 int usageError(const char* name, const char* options, const std::string& message) {
-    writeError(std::string(name) + ": " + message + "\n");
+    writeMessage(name, message);
     FdSink standardOutput(STDOUT_FILENO);
     LineWriter out(standardOutput);
     return printUsage(out, name, options);
+}
+
+void writeMessage(const char* name, std::string_view text) {
+    std::string line(name);
+    line += ": ";
+    line += text;
+    line += '\n';
+    writeError(line);
 }
 
 int runProgram(int argc, char** argv, const char* name, FileRunner runner, const char* options) {
@@ -99,12 +106,12 @@ int runProgram(int argc, char** argv, const char* name, FileRunner runner, const
     try {
         return run(argc, argv, name, runner, start, options);
     } catch (const std::bad_alloc&) {
-        writeError(std::string(name) + ": out of memory\n");
+        writeMessage(name, "out of memory");
         return 1;
     } catch (const std::length_error& e) {
         // A value about to be held more than INT_MAX times: the set refused
         // it and is unchanged, but the run cannot go on as written.
-        writeError(std::string(name) + ": " + e.what() + "\n");
+        writeMessage(name, e.what());
         return 1;
     }
 }

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "Interpreter.h"
 #include "Io.h"
@@ -28,5 +29,9 @@ int runProgram(int argc, char** argv, const char* name, FileRunner runner, const
 /// A command line that cannot be used: "name: message" on standard error,
 /// the usage text on standard output, and -1 to return from main.
 int usageError(const char* name, const char* options, const std::string& message);
+
+/// Writes "name: text" and a line feed to standard error, in one write where
+/// the system allows it. A failure there has nowhere to be reported.
+void writeMessage(const char* name, std::string_view text);
 
 }  // namespace orlo

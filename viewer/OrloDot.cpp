@@ -13,7 +13,6 @@
 //             without a file, an empty page to type commands into
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <optional>
@@ -40,15 +39,7 @@ struct Options {
     bool html = false;
 } options;
 
-void note(const std::string& text) {
-    const std::string line = std::string(kName) + ": " + text + "\n";
-    for (std::size_t done = 0; done < line.size();) {
-        const ssize_t put = ::write(STDERR_FILENO, line.data() + done, line.size() - done);
-        if (put < 0 && errno == EINTR) continue;
-        if (put <= 0) return;
-        done += static_cast<std::size_t>(put);
-    }
-}
+void note(const std::string& text) { orlo::writeMessage(kName, text); }
 
 /// A whole number from 0 to `most`, written in plain decimal digits.
 std::optional<long> count(const char* text, long most) {
