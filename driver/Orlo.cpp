@@ -6,4 +6,6 @@
 #include "Interpreter.h"
 #include "Program.h"
 
-int main(int argc, char** argv) { return orlo::runProgram(argc, argv, "Orlo", orlo::runCommandFile); }
+int main(int argc, char** argv) {
+    return orlo::runProgram(argc, argv, {"Orlo", "", orlo::Usage::Errors::UsageOnOutput}, orlo::runCommandFile);
+}

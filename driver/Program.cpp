@@ -28,14 +28,9 @@ void writeError(std::string_view text) {
     }
 }
 
-int printUsage(LineWriter& out, const std::string& name, const char* options) {
-    try {
-        out.line("\nUsage for ", name, " application:\n");
-        out.line("\t", name, " ", options, "commandFile [--time-measure]\n");
-    } catch (const OutputError&) {
-        // The status already says the command line was not usable.
-    }
-    return -1;
+void printUsage(LineWriter& out, const Usage& usage) {
+    out.line("\nUsage for ", usage.name, " application:\n");
+    out.line("\t", usage.name, " ", usage.options, "commandFile [--time-measure]\n");
 }
 
 void reportTime(std::int64_t start) {
@@ -47,21 +42,27 @@ void reportTime(std::int64_t start) {
     writeError(report);
 }
 
-int run(int argc, char** argv, const std::string& name, FileRunner runner, std::int64_t start, const char* options) {
+int run(int argc, char** argv, const Usage& usage, FileRunner runner, std::int64_t start) {
     FdSink standardOutput(STDOUT_FILENO);
     LineWriter out(standardOutput);
     const auto complain = [&](const std::string& what, int error) {
-        writeMessage(name.c_str(), what + ": " + std::strerror(error));
+        writeMessage(usage.name, what + ": " + std::strerror(error));
     };
-    if (argc <= 1) return printUsage(out, name, options);
+    if (argc <= 1) return usageError(usage, "no command file given");
 
     const int fd = ::open(argv[1], O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return printUsage(out, name, options);
+    if (fd < 0) {
+        const int error = errno;
+        return usageError(usage, std::string("cannot open ") + argv[1] + ": " + std::strerror(error));
+    }
     FdSource source(fd);
 
     bool timeMeasure = false;
     if (argc == 3) {
-        if (std::strcmp(argv[2], "--time-measure") != 0) return printUsage(out, name, options);
+        if (std::strcmp(argv[2], "--time-measure") != 0) {
+            return usageError(usage,
+                              std::string("only --time-measure may follow the command file, not '") + argv[2] + "'");
+        }
         timeMeasure = true;
     }
 
@@ -70,7 +71,10 @@ int run(int argc, char** argv, const std::string& name, FileRunner runner, std::
     try {
         // A file that opens but cannot be read (a directory, say) is as
         // unusable as one that does not open.
-        if (runner(file, out) == FileRun::Unreadable) return printUsage(out, name, options);
+        if (runner(file, out) == FileRun::Unreadable) {
+            if (file.error() == EISDIR) return usageError(usage, std::string(argv[1]) + " is a directory");
+            return usageError(usage, std::string("cannot read ") + argv[1] + ": " + std::strerror(file.error()));
+        }
         if (file.error() != 0) {
             complain(std::string("error reading ") + argv[1], file.error());
             status = 1;
@@ -85,11 +89,22 @@ int run(int argc, char** argv, const std::string& name, FileRunner runner, std::
 
 }  // namespace
 
-int usageError(const char* name, const char* options, const std::string& message) {
-    writeMessage(name, message);
+int usageError(const Usage& usage, const std::string& why) {
+    if (usage.errors == Usage::Errors::ExplainedOnError) {
+        StringSink text;
+        LineWriter lines(text);
+        printUsage(lines, usage);
+        writeError(std::string(usage.name) + ": " + why + "\n" + text.text);
+        return -1;
+    }
     FdSink standardOutput(STDOUT_FILENO);
     LineWriter out(standardOutput);
-    return printUsage(out, name, options);
+    try {
+        printUsage(out, usage);
+    } catch (const OutputError&) {
+        // The status already says the command line was not usable.
+    }
+    return -1;
 }
 
 void writeMessage(const char* name, std::string_view text) {
@@ -100,18 +115,18 @@ void writeMessage(const char* name, std::string_view text) {
     writeError(line);
 }
 
-int runProgram(int argc, char** argv, const char* name, FileRunner runner, const char* options) {
+int runProgram(int argc, char** argv, const Usage& usage, FileRunner runner) {
     // Taken first, so the report covers argument checks and file opening too.
     const std::int64_t start = processorTime();
     try {
-        return run(argc, argv, name, runner, start, options);
+        return run(argc, argv, usage, runner, start);
     } catch (const std::bad_alloc&) {
-        writeMessage(name, "out of memory");
+        writeMessage(usage.name, "out of memory");
         return 1;
     } catch (const std::length_error& e) {
         // A value about to be held more than INT_MAX times: the set refused
         // it and is unchanged, but the run cannot go on as written.
-        writeMessage(name, e.what());
+        writeMessage(usage.name, e.what());
         return 1;
     }
 }

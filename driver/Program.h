@@ -18,17 +18,30 @@
 
 namespace orlo {
 
-/// What the program does with a command file: reads the type line and runs
+/// What a program does with a command file: reads the type line and runs
 /// the rest, writing to `out`.
 using FileRunner = FileRun (*)(LineReader& file, LineWriter& out);
 
-/// The whole program: `name` appears in the usage text and in messages;
-/// `options`, when given, stands in the usage text before commandFile.
-int runProgram(int argc, char** argv, const char* name, FileRunner runner, const char* options = "");
+/// A program's command line, as its usage text shows it and as the program
+/// answers one that cannot be used.
+struct Usage {
+    /// Appears in the usage text and in messages.
+    const char* name;
+    /// Stands in the usage text before commandFile.
+    const char* options;
+    /// Orlo answers with the usage text alone, on standard output, as it
+    /// always has. A program whose output is kept (a drawing, a page) says
+    /// why on standard error and puts the usage text there too, so nothing
+    /// lands where the output was going.
+    enum class Errors { UsageOnOutput, ExplainedOnError } errors;
+};
 
-/// A command line that cannot be used: "name: message" on standard error,
-/// the usage text on standard output, and -1 to return from main.
-int usageError(const char* name, const char* options, const std::string& message);
+/// The whole program.
+int runProgram(int argc, char** argv, const Usage& usage, FileRunner runner);
+
+/// A command line that cannot be used, for the reason `why`: answers as
+/// `usage.errors` says and returns -1 to return from main.
+int usageError(const Usage& usage, const std::string& why);
 
 /// Writes "name: text" and a line feed to standard error, in one write where
 /// the system allows it. A failure there has nowhere to be reported.

@@ -30,7 +30,10 @@
 namespace {
 
 constexpr const char* kName = "orlo-dot";
-constexpr const char* kOptions = "[--after N] [--depth D] [--stats | --html] ";
+// Whatever orlo-dot writes on standard output is kept (piped to dot, saved as
+// a page), so a command line it cannot use is answered on standard error.
+constexpr orlo::Usage kUsage{kName, "[--after N] [--depth D] [--stats | --html] ",
+                             orlo::Usage::Errors::ExplainedOnError};
 
 struct Options {
     std::optional<long> after;
@@ -135,13 +138,12 @@ int main(int argc, char** argv) {
         const std::string_view arg = argv[i];
         if (arg == "--after" || arg == "--depth") {
             const bool after = arg == "--after";
-            if (i + 1 == argc) return orlo::usageError(kName, kOptions, std::string(arg) + " needs a number");
+            if (i + 1 == argc) return orlo::usageError(kUsage, std::string(arg) + " needs a number");
             const char* text = argv[++i];
             const std::optional<long> n = count(text, after ? 999999999 : 100000);
             if (!n || (!after && *n == 0)) {
-                return orlo::usageError(kName, kOptions,
-                                        std::string(arg) + " needs a whole number" + (after ? ", 0 or more" : ", 1 or more") +
-                                            ", not '" + text + "'");
+                return orlo::usageError(kUsage, std::string(arg) + " needs a whole number" +
+                                                    (after ? ", 0 or more" : ", 1 or more") + ", not '" + text + "'");
             }
             if (after) {
                 options.after = *n;
@@ -153,16 +155,16 @@ int main(int argc, char** argv) {
         } else if (arg == "--html") {
             options.html = true;
         } else if (arg.size() > 2 && arg.substr(0, 2) == "--" && arg != "--time-measure") {
-            return orlo::usageError(kName, kOptions, "unknown option '" + std::string(arg) + "'");
+            return orlo::usageError(kUsage, "unknown option '" + std::string(arg) + "'");
         } else {
             rest.push_back(argv[i]);
         }
     }
-    if (options.stats && options.html) return orlo::usageError(kName, kOptions, "--stats and --html do not go together");
+    if (options.stats && options.html) return orlo::usageError(kUsage, "--stats and --html do not go together");
     if (options.html && (options.after || options.depth)) {
-        return orlo::usageError(kName, kOptions, "the page shows every step: --html takes neither --after nor --depth");
+        return orlo::usageError(kUsage, "the page shows every step: --html takes neither --after nor --depth");
     }
-    if (options.stats && options.depth) return orlo::usageError(kName, kOptions, "--stats covers the whole tree: no --depth");
+    if (options.stats && options.depth) return orlo::usageError(kUsage, "--stats covers the whole tree: no --depth");
     if (options.html && !orlo::pageBuilt()) {
         note("this build has no page: the wasm32-wasi toolchain was missing when it was configured (the README says "
              "which packages bring it)");
@@ -170,6 +172,6 @@ int main(int argc, char** argv) {
     }
     if (options.html && rest.size() == 1) return writeEmptyPage();
     rest.push_back(nullptr);
-    return orlo::runProgram(static_cast<int>(rest.size()) - 1, rest.data(), kName,
-                            options.html ? writeFilePage : drawCommandFile, kOptions);
+    return orlo::runProgram(static_cast<int>(rest.size()) - 1, rest.data(), kUsage,
+                            options.html ? writeFilePage : drawCommandFile);
 }

@@ -451,7 +451,7 @@ TEST(ProgramDeathTest, ACountPastIntMaxEndsTheRunLikeRunningOutOfMemory) {
     EXPECT_EXIT(
         {
             ::dup2(STDERR_FILENO, STDOUT_FILENO);
-            std::exit(runProgram(2, argv, "Orlo", runNearTheCountLimit));
+            std::exit(runProgram(2, argv, {"Orlo", "", Usage::Errors::UsageOnOutput}, runNearTheCountLimit));
         },
         ::testing::ExitedWithCode(1),
         "^ADD 7\nb\\[7\\] == 3\nb\\(7\\) == 2147483647\nADD 7\nOrlo: BSTSET: a value cannot occur more than INT_MAX times\n$");

@@ -1,13 +1,13 @@
 # orlo-dot: the tree a command file leaves, in DOT; the tree after any
-# command with its walk highlighted; figures; the same command-line checks as
-# Orlo, and its own options' errors; any height drawn in a 64 KiB stack; the
-# page, or word that it was not built; and, where Graphviz is installed,
-# output that dot accepts and draws as written, at full size.
+# command with its walk highlighted; figures; command lines it cannot use,
+# refused with the reason on standard error; any height drawn in a 64 KiB
+# stack; the page, or word that it was not built; and, where Graphviz is
+# installed, output that dot accepts and draws as written, at full size.
 . "$(dirname "$0")/../lib.sh"
 dot_tool=$(dirname "$orlo")/orlo-dot
 [ -x "$dot_tool" ] || fail "no orlo-dot beside $orlo"
 orlo_program=$orlo
-orlo=$dot_tool  # orlo_run and expect_usage now run orlo-dot
+orlo=$dot_tool  # orlo_run now runs orlo-dot
 run_orlo() { ${ORLO_WRAPPER:-} "$orlo_program" "$@"; }
 
 printf 'INT\nADD 5\nADD 1\nADD 9\nADD 5\nDEL 9\nADD 7\n' > "$work/small.cmd"
@@ -44,28 +44,36 @@ printf 'int\nADD 1\n' > "$work/none.cmd"
 
 usage_text=$(printf '\nUsage for orlo-dot application:\n\n\torlo-dot [--after N] [--depth D] [--stats | --html] commandFile [--time-measure]\n\n_')
 usage_text=${usage_text%_}
-expect_usage
-expect_usage "$work/missing.cmd"
-expect_usage "$work/small.cmd" --bogus
-mkdir "$work/dir.cmd" && expect_usage "$work/dir.cmd"
+# A command line orlo-dot cannot use: one line saying why, then the usage
+# text, both on standard error; nothing on standard output, where a drawing
+# or a page was going; status 255.
+expect_refusal() {  # expected message, arguments...
+  local message=$1 status
+  shift
+  orlo_run "$@" > "$work/refused.out" 2> "$work/refused.err"
+  status=$?
+  [ "$status" = 255 ] || fail "for '$*' expected status 255, got $status"
+  [ ! -s "$work/refused.out" ] || fail "for '$*' standard output has: $(cat "$work/refused.out")"
+  printf 'orlo-dot: %s\n%s' "$message" "$usage_text" > "$work/refused.expected"
+  cmp -s "$work/refused.err" "$work/refused.expected" ||
+    fail "for '$*' standard error differs: $(diff "$work/refused.expected" "$work/refused.err")"
+}
+expect_refusal "no command file given"
+expect_refusal "cannot open $work/missing.cmd: No such file or directory" "$work/missing.cmd"
+expect_refusal "cannot open $work/missing.cmd: No such file or directory" --after 2 "$work/missing.cmd"
+mkdir "$work/dir.cmd" && expect_refusal "$work/dir.cmd is a directory" "$work/dir.cmd"
+expect_refusal "only --time-measure may follow the command file, not 'x'" "$work/small.cmd" x
+expect_refusal "unknown option '--bogus'" "$work/small.cmd" --bogus
 orlo_run "$work/small.cmd" > /dev/full 2> "$work/err"
 [ $? = 1 ] && grep -q '^orlo-dot: error writing standard output: ' "$work/err" || fail "write error: $(cat "$work/err")"
 
-# Option errors: a message naming the problem on standard error, then the
-# usage text and 255, as for any unusable command line.
-expect_option_error() {  # expected message, arguments...
-  local message=$1
-  shift
-  expect_usage "$@" 2> /dev/null
-  orlo_run "$@" 2> "$work/err" > /dev/null
-  grep -qF "orlo-dot: $message" "$work/err" || fail "for '$*' expected '$message', got: $(cat "$work/err")"
-}
-expect_option_error "--after needs a whole number, 0 or more, not 'x'" --after x "$work/small.cmd"
-expect_option_error "--after needs a whole number, 0 or more, not '-1'" --after -1 "$work/small.cmd"
-expect_option_error "--depth needs a whole number, 1 or more, not '0'" --depth 0 "$work/small.cmd"
-expect_option_error "--after needs a number" "$work/small.cmd" --after
-expect_option_error "unknown option '--colour'" --colour "$work/small.cmd"
-expect_option_error "--stats and --html do not go together" --stats --html "$work/small.cmd"
+# Option errors say what is wrong with the option.
+expect_refusal "--after needs a whole number, 0 or more, not 'x'" --after x "$work/small.cmd"
+expect_refusal "--after needs a whole number, 0 or more, not '-1'" --after -1 "$work/small.cmd"
+expect_refusal "--depth needs a whole number, 1 or more, not '0'" --depth 0 "$work/small.cmd"
+expect_refusal "--after needs a number" "$work/small.cmd" --after
+expect_refusal "unknown option '--colour'" --colour "$work/small.cmd"
+expect_refusal "--stats and --html do not go together" --stats --html "$work/small.cmd"
 # The existing forms still run: a file, and a file with --time-measure.
 orlo_run "$work/small.cmd" --time-measure > /dev/null 2>&1 || fail "--time-measure: status $?"
 
@@ -148,6 +156,8 @@ if orlo_run --html > "$work/empty.html" 2> "$work/err"; then
   head -c 15 "$work/empty.html" | grep -q '<!DOCTYPE html>' || fail "--html: not a page"
   printf 'INT\nADD 1 </script>\n' > "$work/page.cmd"
   orlo_run --html "$work/page.cmd" > "$work/page.html" || fail "--html FILE: status $?"
+  # Redirected to a page, a file that cannot be opened leaves it empty.
+  expect_refusal "cannot open $work/missing.cmd: No such file or directory" --html "$work/missing.cmd"
   grep -qF 'ADD 1 %3c/script>' "$work/page.html" || fail "--html FILE: the file is not in the page as written"
   [ "$(grep -c '</script>' "$work/page.html")" = "$(grep -c '</script>' "$work/empty.html")" ] ||
     fail "--html FILE: the file's text ends a script element"
