@@ -42,6 +42,11 @@ struct Options {
     bool html = false;
 } options;
 
+// A run cut short by a read error before the command line --after names
+// draws the tree after the last command line read whole: which one that is,
+// said after the error itself.
+std::optional<long> drawnBeforeReadError;
+
 void note(const std::string& text) { orlo::writeMessage(kName, text); }
 
 /// A whole number from 0 to `most`, written in plain decimal digits.
@@ -73,24 +78,29 @@ void show(orlo::LineReader& file, orlo::LineWriter& out) {
             return false;
         });
     }
-    if (options.after && answered < *options.after) {
+    // Short of the command line asked for: the file ended there, or reading
+    // it failed, which is reported once this run is over.
+    const bool cutShort = options.after && answered < *options.after;
+    if (cutShort && file.error() == 0) {
         note("the file has " + std::to_string(answered) + " command lines; showing the tree after all of them");
     }
 
     const orlo::TreeFigures figures = orlo::figuresOf(set);
     if (options.stats) {
         for (const std::string& line : orlo::figuresText(figures)) out.line(line);
-        return;
+    } else {
+        if (options.depth) {
+            dot.depth = *options.depth;
+        } else if (const int depth = orlo::renderableDepth(set); depth != 0) {
+            dot.depth = depth;
+            note("the tree has " + std::to_string(figures.distinct) + " leaves and " + std::to_string(figures.height) +
+                 " levels; drawing the top " + std::to_string(depth) +
+                 ", as many as render at full size (--depth D draws D levels, --stats gives the figures of the whole tree)");
+        }
+        orlo::writeDot(set, out, dot);
     }
-    if (options.depth) {
-        dot.depth = *options.depth;
-    } else if (const int depth = orlo::renderableDepth(set); depth != 0) {
-        dot.depth = depth;
-        note("the tree has " + std::to_string(figures.distinct) + " leaves and " + std::to_string(figures.height) +
-             " levels; drawing the top " + std::to_string(depth) +
-             ", as many as render at full size (--depth D draws D levels, --stats gives the figures of the whole tree)");
-    }
-    orlo::writeDot(set, out, dot);
+    // Only once the tree is out: a failed write is the error then reported.
+    if (cutShort && file.error() != 0) drawnBeforeReadError = answered;
 }
 
 orlo::FileRun drawCommandFile(orlo::LineReader& file, orlo::LineWriter& out) {
@@ -172,6 +182,13 @@ int main(int argc, char** argv) {
     }
     if (options.html && rest.size() == 1) return writeEmptyPage();
     rest.push_back(nullptr);
-    return orlo::runProgram(static_cast<int>(rest.size()) - 1, rest.data(), kUsage,
-                            options.html ? writeFilePage : drawCommandFile);
+    const int status = orlo::runProgram(static_cast<int>(rest.size()) - 1, rest.data(), kUsage,
+                                        options.html ? writeFilePage : drawCommandFile);
+    if (drawnBeforeReadError && *drawnBeforeReadError == 0) {
+        note("showing the empty tree: the error came before the first command line");
+    } else if (drawnBeforeReadError) {
+        note("showing the tree after command line " + std::to_string(*drawnBeforeReadError) +
+             ", the last read before the error");
+    }
+    return status;
 }

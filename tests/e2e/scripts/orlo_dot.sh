@@ -1,13 +1,13 @@
 # orlo-dot: the tree a command file leaves, in DOT; the tree after any
 # command with its walk highlighted; figures; command lines it cannot use,
-# refused with the reason on standard error; any height drawn in a 64 KiB
-# stack; the page, or word that it was not built; and, where Graphviz is
-# installed, output that dot accepts and draws as written, at full size.
+# refused with the reason on standard error; read errors; any height drawn in
+# a 64 KiB stack; the page, or word that it was not built; and, where Graphviz
+# is installed, output that dot accepts and draws as written, at full size.
 . "$(dirname "$0")/../lib.sh"
 dot_tool=$(dirname "$orlo")/orlo-dot
 [ -x "$dot_tool" ] || fail "no orlo-dot beside $orlo"
 orlo_program=$orlo
-orlo=$dot_tool  # orlo_run now runs orlo-dot
+orlo=$dot_tool  # orlo_run and orlo_run_preloaded now run orlo-dot
 run_orlo() { ${ORLO_WRAPPER:-} "$orlo_program" "$@"; }
 
 printf 'INT\nADD 5\nADD 1\nADD 9\nADD 5\nDEL 9\nADD 7\n' > "$work/small.cmd"
@@ -104,6 +104,41 @@ done
 [ "$(orlo_run --after 0 "$work/steps.cmd" | grep -c 'shape=')" = 0 ] || fail "--after 0 is not the empty tree"
 orlo_run --after 99 "$work/steps.cmd" 2> "$work/err" | cmp -s - <(orlo_run "$work/steps.cmd") || fail "--after past the end"
 grep -qF "orlo-dot: the file has $commands command lines" "$work/err" || fail "--after past the end: $(cat "$work/err")"
+
+# A read error ends the run as in Orlo: the tree after the command lines read
+# whole, the error and status 1. Short of the line --after names, standard
+# error says which tree that is, after the error; the file's length is not
+# known, so it is not given. A file unreadable from its first byte is refused.
+[ -n "${ORLO_FAIL_READ_LIB:-}" ] || fail "ORLO_FAIL_READ_LIB is not set"
+read_failing() {  # bytes delivered, arguments... (the file is $work/steps.cmd)
+  local bytes=$1
+  shift
+  ORLO_FAIL_FILE=$(realpath "$work/steps.cmd") ORLO_FAIL_AFTER=$bytes \
+    orlo_run_preloaded "$ORLO_FAIL_READ_LIB" "$@" > "$work/read.out" 2> "$work/read.err"
+}
+for cut in 2 0; do  # whole command lines read before the error
+  head -n "$((cut + 1))" "$work/steps.cmd" > "$work/read.cmd"
+  orlo_run "$work/read.cmd" > "$work/read.expected" || fail "the part read alone: status $?"
+  read_failing "$(($(wc -c < "$work/read.cmd") + 3))" --after 5 "$work/steps.cmd"
+  status=$?
+  [ "$status" = 1 ] || fail "read error after $cut lines, --after 5: status $status"
+  cmp -s "$work/read.out" "$work/read.expected" ||
+    fail "read error after $cut lines, --after 5: $(diff "$work/read.expected" "$work/read.out")"
+  if [ "$cut" = 0 ]; then
+    shown="showing the empty tree: the error came before the first command line"
+  else
+    shown="showing the tree after command line $cut, the last read before the error"
+  fi
+  printf 'orlo-dot: error reading %s: Input/output error\norlo-dot: %s\n' "$work/steps.cmd" "$shown" > "$work/read.expected"
+  cmp -s "$work/read.err" "$work/read.expected" ||
+    fail "read error after $cut lines, --after 5: $(diff "$work/read.expected" "$work/read.err")"
+done
+read_failing 0 --after 5 "$work/steps.cmd"
+status=$?
+[ "$status" = 255 ] || fail "unreadable from the start: status $status"
+[ ! -s "$work/read.out" ] || fail "unreadable from the start: standard output has: $(cat "$work/read.out")"
+printf 'orlo-dot: cannot read %s: Input/output error\n%s' "$work/steps.cmd" "$usage_text" > "$work/read.expected"
+cmp -s "$work/read.err" "$work/read.expected" || fail "unreadable from the start: $(diff "$work/read.expected" "$work/read.err")"
 
 # --stats on a sorted chain, against figures worked out by hand: leaf i sits
 # at depth i + 2 but for the last two, which share the bottom level.
