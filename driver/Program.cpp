@@ -18,16 +18,7 @@ namespace orlo {
 
 namespace {
 
-/// Writes a message to standard error; there is nowhere to report a failure.
-void writeError(const std::string& text) {
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t put = ::write(STDERR_FILENO, text.data() + done, text.size() - done);
-        if (put < 0 && errno == EINTR) continue;
-        if (put <= 0) return;
-        done += static_cast<std::size_t>(put);
-    }
-}
+void writeError(const std::string& text) { writeAll(STDERR_FILENO, text); }
 
 int printUsage(LineWriter& out, const std::string& name, const char* options) {
     try {

@@ -40,15 +40,7 @@ struct Options {
     bool html = false;
 } options;
 
-void note(const std::string& text) {
-    const std::string line = std::string(kName) + ": " + text + "\n";
-    for (std::size_t done = 0; done < line.size();) {
-        const ssize_t put = ::write(STDERR_FILENO, line.data() + done, line.size() - done);
-        if (put < 0 && errno == EINTR) continue;
-        if (put <= 0) return;
-        done += static_cast<std::size_t>(put);
-    }
-}
+void note(const std::string& text) { orlo::writeAll(STDERR_FILENO, std::string(kName) + ": " + text + "\n"); }
 
 /// A whole number from 0 to `most`, written in plain decimal digits.
 std::optional<long> count(const char* text, long most) {
