@@ -24,6 +24,7 @@
 
 #include "TreeCheck.h"
 #include "bstset/BSTSET.h"
+#include "bstset/ReadAhead.h"
 
 namespace orlo {
 namespace {
@@ -33,7 +34,7 @@ using testing::rootOf;
 using testing::shapeOf;
 using testing::treeIsSound;
 
-std::size_t walksUnderWay(const BSTSET<int>& set) {
+std::size_t walksUnderWay(const ReadAheadSet<int>& set) {
     const auto* walks = detail::Access::walks(set);
     return walks == nullptr ? 0 : walks->underWay();
 }
@@ -427,13 +428,13 @@ TEST(ElementLifetimes, EveryCopyDiesExactlyOnceAndNoneOutlivesItsValue) {
 TEST(ElementLifetimes, AHintKeepsNoCopyOfItsValue) {
     // Hunts an early walk's copy of its value that outlives the walk: a
     // shared_ptr that a hint keeps alive after the set has been cleared.
-    BSTSET<std::shared_ptr<int>> set;
+    ReadAheadSet<std::shared_ptr<int>> set;
     std::vector<std::shared_ptr<int>> held;
     for (int i = 0; i < 60000; ++i) held.push_back(std::make_shared<int>(i));
     // Pointers order by address: shuffled, they make a bushy tree, not a chain.
     std::shuffle(held.begin(), held.end(), std::mt19937(4));
     for (const auto& p : held) set << p;
-    ASSERT_GT(set.memoryHeld(), std::size_t{4} << 20);  // large enough for walks to pay
+    ASSERT_GT(set.contents().memoryHeld(), std::size_t{4} << 20);  // large enough for walks to pay
     const auto hinted = std::make_shared<int>(-1);
     for (int i = 0; i < 40; ++i) set.prefetch(i % 2 == 0 ? hinted : held[static_cast<std::size_t>(i) * 997]);
     EXPECT_EQ(hinted.use_count(), 1);
@@ -491,7 +492,7 @@ std::ostream& operator<<(std::ostream& out, const Faulty<K>& f) {
 }
 
 // The same, with moves that cannot throw, as is usual for such types (the
-// set can then swap new bounds in).
+// set can then move new bounds in).
 template <unsigned K>
 struct Movable : Faulty<K> {
     using Faulty<K>::Faulty;
@@ -507,7 +508,7 @@ struct Movable : Faulty<K> {
 
 template <typename T>
 class ExceptionSafety : public ::testing::Test {};
-using FaultyTypes = ::testing::Types<Movable<kCopyThrows | kAssignThrows>,  // new bounds are swapped in
+using FaultyTypes = ::testing::Types<Movable<kCopyThrows | kAssignThrows>,  // new bounds are moved in
                                      Faulty<kCopyThrows | kAssignThrows>,   // copy-only: nodes are rebuilt
                                      Faulty<kCompareThrows>,                // assigned; comparisons throw
                                      Faulty<kCopyThrows | kAssignThrows | kCompareThrows>>;
@@ -623,7 +624,7 @@ TEST(ExceptionSafety, ACountThatWouldPassIntMaxThrowsAndChangesNothing) {
         const std::vector<int> values = rootLeaf ? std::vector<int>{7} : std::vector<int>{5, 1, 9, 7, 8};
         for (int v : values) set << v;
         int levels;
-        LeafNode<int>* leaf = InnerNode<int>::leafFor(rootOf(set), 7, levels);
+        LeafNode<int>* leaf = detail::leafFor(rootOf(set), 7, levels);
         leaf->multiplicity = INT_MAX - 1;
         set << 7;
         EXPECT_EQ(set(7), INT_MAX);
@@ -685,7 +686,7 @@ TEST(Reentrancy, ARemovalMayRunCodeThatRemovesFromAnotherSet) {
     BSTSET<int> other;
     for (int i = 0; i <= Evicting::kDeep; ++i) other << i;
     int levels;
-    InnerNode<int>::leafFor(rootOf(other), Evicting::kDeep, levels)->multiplicity = 1000000;
+    detail::leafFor(rootOf(other), Evicting::kDeep, levels)->multiplicity = 1000000;
     {
         BSTSET<Evicting> outer;
         for (int i = 0; i < 100; ++i) outer << Evicting(i, &other);
@@ -754,7 +755,8 @@ TEST(Unordered, NotANumberFollowsThePlainComparisons) {
 TEST(EarlyWalks, HintsChangeNothingAndNeverTouchFreedNodes) {
     std::mt19937 rng(11);
     auto fresh = [&rng] { return static_cast<int>(rng() >> 1); };
-    BSTSET<int> hinted, plain;
+    ReadAheadSet<int> hinted;
+    BSTSET<int> plain;
     std::vector<int> held;
     for (int i = 0; i < 150000; ++i) {
         const int v = fresh();
@@ -809,7 +811,7 @@ TEST(EarlyWalks, HintsChangeNothingAndNeverTouchFreedNodes) {
             // The last occurrence takes its leaf and the leaf's parent.
             std::vector<const void*> freed;
             if (hinted(op.value) == 1 && hinted.size() > 1) {
-                const std::vector<Node<int>*> path = pathTo(rootOf(hinted), op.value);
+                const std::vector<Node<int>*> path = pathTo(rootOf(hinted.contents()), op.value);
                 freed = {path[path.size() - 1], path[path.size() - 2]};
             }
             hinted >> op.value;
@@ -819,17 +821,17 @@ TEST(EarlyWalks, HintsChangeNothingAndNeverTouchFreedNodes) {
         ASSERT_EQ(hinted[op.value], plain[op.value]) << "step " << i;
         ASSERT_EQ(hinted(op.value), plain(op.value)) << "step " << i;
         if (i % 8000 == 0) {
-            ASSERT_TRUE(treeIsSound(rootOf(hinted)));
-            ASSERT_EQ(shapeOf(rootOf(hinted)), shapeOf(rootOf(plain))) << "step " << i;
+            ASSERT_TRUE(treeIsSound(rootOf(hinted.contents())));
+            ASSERT_EQ(shapeOf(rootOf(hinted.contents())), shapeOf(rootOf(plain))) << "step " << i;
         }
         if (i == 20000) {
             // The walks travel with the tree.
-            BSTSET<int> moved(std::move(hinted));
+            ReadAheadSet<int> moved(std::move(hinted));
             hinted = std::move(moved);
         }
     }
     EXPECT_GE(most, kWalks / 2) << "the early walks never got going";
-    EXPECT_EQ(listing(hinted), listing(plain));
+    EXPECT_EQ(std::vector<int>(hinted.begin(), hinted.end()), listing(plain));
     hinted.clear();  // with walks under way
     hinted.prefetch(1);
     hinted << 1;
@@ -881,6 +883,7 @@ TEST(Memory, ASmallSetTakesLittle) {
     EXPECT_LT(used, std::size_t{12} << 20);
     EXPECT_LT(heapInUse(), before + 64 * 1024);
 }
+
 #endif
 
 #if defined(ORLO_ADDRESS_SANITIZER)
@@ -923,7 +926,7 @@ TEST(Threads, SetsInDifferentThreadsShareNothing) {
             Node<int>* hand = new LeafNode<int>(i);
             hand = hand->add(i + 1);
             hand = hand->add(i - 1);
-            InnerNode<int>::destroy(hand);
+            delete hand;
         }
     };
     std::vector<int> first, second;
