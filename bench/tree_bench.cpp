@@ -13,6 +13,7 @@
 #endif
 
 #include "bstset/BSTSET.h"
+#include "bstset/ReadAhead.h"
 
 namespace {
 
@@ -81,7 +82,7 @@ void RandomRemove(benchmark::State& state) {
 BENCHMARK(RandomRemove)->Arg(1000)->Arg(100000);
 
 // The command mix of the random workload on a tree of 400,000 values, each
-// operation hinted to the set (BSTSET::prefetch) `ahead` operations before
+// operation hinted to the set (ReadAheadSet::prefetch) `ahead` operations before
 // it comes (0: no hints), as the interpreter hints the commands it reads
 // ahead. The tree is far larger than the caches, so without hints every
 // walk waits for memory level after level. With `writes` set, each
@@ -109,7 +110,7 @@ void EarlyWalk(benchmark::State& state) {
     const int null = ::open("/dev/null", O_WRONLY);
     for (auto _ : state) {
         state.PauseTiming();
-        orlo::BSTSET<int> set;
+        orlo::ReadAheadSet<int> set;
         for (int v : held) set << v;
         state.ResumeTiming();
         long sum = 0;

@@ -6,7 +6,8 @@
 // v's leaf (-1 when absent) and `set(v)` its multiplicity (0 when absent).
 // Beside them the standard names: empty(), size(), count(), contains(),
 // find(), lower_bound(), upper_bound(), insert(), erase(), clear(); and
-// removeOne(v), prefetch(v) and visit(), below.
+// removeOne(v), insertAndLocate(v), removeAndLocate(v), visit() and
+// visitPath(), below. ReadAheadSet (ReadAhead.h) is a set that reads ahead.
 //
 // What it promises
 // ----------------
@@ -15,33 +16,47 @@
 //   - a < b, a > b, a == b, a != b on const operands, each giving a result
 //     implicitly convertible to bool, ordering the values strictly;
 //   - copy construction, and a destructor that does not throw.
-// It needs no default constructor, no assignment and no move.
+// It needs no default constructor, no assignment and no move: a T with a
+// const member, or with its moves deleted, is held, moved and swapped.
 //
 // Exceptions. An insertion, removal or erase that throws (out of memory, a
 // copy or a comparison of T that throws, std::length_error for a value
-// already held INT_MAX times) leaves the set exactly as it was, for every T:
-// every comparison and every allocation and copy comes before the first
-// change, and the changes cannot fail. Nothing leaks. Queries and iteration
-// throw only what a comparison of T or an allocation throws, and change
-// nothing. prefetch() and clear() never throw.
+// already held INT_MAX times) leaves the set exactly as it was, for every T,
+// and so do insert(v) and insert(hint, v), which find the position they
+// return without comparing anything after the change: every comparison and
+// every allocation and copy comes before the first change, and the changes
+// cannot fail. Nothing leaks. Queries and iteration throw only what a
+// comparison of T or an allocation throws, and change nothing. clear() never
+// throws. Built without exceptions (-fno-exceptions), the library compiles,
+// and what would have thrown ends the process instead (std::length_error
+// with its message on standard error; running out of memory as operator new
+// does without exceptions).
 //
 // Iterators. Any insertion, removal, erase or clear invalidates every
 // iterator of the set, and so do moving and swapping sets (the set an
-// iterator was made from no longer holds its tree). Where NDEBUG is not
-// defined, using an invalidated iterator that stands on a value stops the
-// process with a message that says so; end() stays valid. The iterator
-// carries its path from the root: copying one costs time in the depth of its
-// leaf, so step with prefix ++. Dereferencing the end position prints
-// "Sakra" on standard output and ends the process with status 1.
+// iterator was made from no longer holds its tree). Using an invalidated
+// iterator that stands on a value stops the process with a message that
+// says so, in every build (code built with and without NDEBUG shares one
+// iterator); end() stays valid. An iterator of a destroyed set is stopped
+// the same way once another set stands in its place (no two sets share a
+// version); reading one whose set's memory went back to the system is
+// undefined, as for any dangling pointer. The iterator carries its path
+// from the root: copying one costs time in the depth of its leaf, so step
+// with prefix ++. Dereferencing the end position prints "Sakra" on standard
+// output and ends the process with status 1.
 //
 // Complexity. Every operation and query walks one path from the root, and
 // the tree is not balanced: a path is as long as the number of distinct
-// values for sorted input, and about 2 ln n for random input.
+// values for sorted input, and about 2 ln n for random input. insert(v)
+// walks its path twice.
 //
 // Memory. Each set owns the memory of its nodes, taken in chunks that grow
-// geometrically from room for two nodes of each kind; all of it goes back to
-// the system when the set is destroyed, cleared or emptied. A set of a few
-// values costs a few hundred bytes.
+// geometrically from room for two nodes of each kind, and aligned as T
+// asks; blocks freed by removals are used again first. A set of a few
+// values costs a few hundred bytes. memoryHeld() counts everything the set
+// holds: its nodes and the room its walks keep for tall trees. All of it
+// goes back to the system when the set is destroyed, cleared or emptied, and
+// a set refilled then grows from the smallest chunks again.
 //
 // Threads. Sets share nothing: different sets may be used from different
 // threads at once, and a set may move between threads. Const members never
@@ -51,40 +66,87 @@
 // memory-safe and the program's output for such input stays what the plain
 // algorithms give, but once one has been inserted, the answers for other
 // values follow the tree's plain algorithms and are not what an ordered
-// container would give.
+// container would give. Such a tree is walked exactly as the algorithms of
+// Node.h state, until the set is cleared or emptied.
 //
 // An argument may refer into the set itself (`s >> *s.begin()`), and an
-// element's destructor may read the set that held it: the tree is whole and
-// stored before any element is destroyed (size() may still count the
-// update's occurrence until the operation returns).
+// element's destructor may use the set that held it: no element is destroyed
+// before the tree is whole and stored and size() counts the update.
+//
+// Chaining on a temporary set (`BSTSET<int>{3, 1} << 2`) gives a set, not a
+// reference to the temporary, so `for (int v : BSTSET<int>{3, 1} << 2)` is
+// safe.
 //
 // RTTI: not needed. With it, the walks tell node kinds apart by typeid,
 // which is faster than the virtual call they make without it.
+//
+// Observers. insertAndLocate(v, o) and removeAndLocate(v, o) report the
+// update to o, an object of a type derived from QuietObserver<T>
+// (Observer.h) that hides the hooks it needs. Every other update reports to
+// nobody, at no cost. Hooks must not throw. What they are told:
+//   - passed(node, how, bound, wentRight), for every routing node the walk
+//     passes, root first, with the comparison the tree's algorithm makes
+//     there and the bound it compares v with, whatever comparison a faster
+//     walk would decide by (an observer that hides passed() or reached()
+//     makes the walk read the stated bounds). An insertion: RightSmallest,
+//     bound = the right child's smallest, wentRight = !(v < bound). A
+//     removal: OutsideRange when v is outside the node's own bounds (bound =
+//     its smallest when v is below it, else its largest); else BetweenSides
+//     when v > the left child's largest and v < the right child's smallest
+//     (bound = that smallest); both end the walk at that node, with
+//     wentRight false. Otherwise LeftLargest, bound = the left child's
+//     largest, wentRight = v > bound. In a tree that has held a value
+//     unequal to itself, the reports follow the algorithm's walk exactly.
+//   - reached(leaf, holds), for the leaf where the walk ends (not when a
+//     removal's walk ends at a routing node); holds: the leaf holds v.
+//   - Then, once nothing can throw any more, each change just before it is
+//     made: boundChanged(node, largest, before, after) for each bound that
+//     takes a new value, top-down (in a tree that has held a value unequal
+//     to itself, a removal refreshes, as the algorithm does, a bound at
+//     every node it passed, whether the value changes or not), and
+//     countChanged(leaf, before, after) for a count.
+//   - Then, after the new root is stored and the tree is whole: created(n)
+//     for every node made (the new leaf, then the routing node over it, then
+//     rebuilt copies top-down), and freed(n) for every node taken out of the
+//     tree (the leaf removed, then its parent, then the originals of rebuilt
+//     copies), still readable, its children detached, before any is
+//     destroyed.
+//   - A routing node whose bound T cannot assign without a throw (no nothrow
+//     copy assignment and no nothrow moves) is rebuilt: a copy with the new
+//     bound takes its place. boundChanged() names the copy, with the old
+//     node's bound as before; the copy is created() and the old node freed()
+//     (to take the change back, put the old node back in the copy's place).
+//   - An update that throws may have reported part of its walk, but no
+//     change.
+//   - An observer with `static constexpr bool kKeepsFreed = true` owns every
+//     node freed() hands it: the set does not destroy it. (detail::Access
+//     gives such a tool what it needs to put nodes back or destroy them.)
+// They return where v stands after the update, as set[v] and set(v) would
+// answer.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <initializer_list>
 #include <iostream>
 #include <iterator>
-#include <memory>
-#include <optional>
-#include <stack>
 #include <type_traits>
 #include <utility>
 #include <vector>
 
 #include "Node.h"
-#include "detail/EarlyWalks.h"
 
 #if __cplusplus >= 202002L && __has_include(<ranges>)
 #include <ranges>
 #endif
 
 namespace orlo {
+
+template <typename T>
+class ReadAheadSet;
 
 namespace detail {
 
@@ -98,12 +160,20 @@ struct Access;  // the way in for the set's own tests and tools: detail/Access.h
     std::abort();
 }
 
+/// The first of a range of versions no other set has had: a set made where
+/// a destroyed one stood is not taken for it.
+inline std::uint64_t freshVersions() noexcept {
+    static std::atomic<std::uint64_t> sets{1};
+    return sets.fetch_add(1, std::memory_order_relaxed) << 32;
+}
+
 }  // namespace detail
 
 template <typename T>
 class BSTSET {
     static_assert(detail::checkElementType<T>());
     friend struct detail::Access;
+    friend class ReadAheadSet<T>;
 
 public:
     /// A forward iterator over the distinct values, ascending. The values
@@ -162,25 +232,23 @@ public:
             descend();
         }
 
-        /// Where NDEBUG is not defined: an iterator standing on a value must
-        /// belong to its set as it is now. The members are there in every
-        /// build, so code built either way may share iterators.
+        /// An iterator standing on a value must belong to its set as it is
+        /// now. Checked in every build: a check that NDEBUG took away would
+        /// differ between translation units, and the linker keeps one.
         void check() const {
-#if !defined(NDEBUG)
             if (current != nullptr && (owner_ == nullptr || owner_->version_ != version_)) detail::staleIterator();
-#endif
         }
 
         Node<T>* current;  // the leaf stood on; null at the end position
-        // Every routing node above current, the root at the bottom. The root
-        // stays even once the walk has ended.
-        std::stack<Node<T>*, std::vector<Node<T>*>> path;
+        // Every routing node above current, the root first. The root stays
+        // even once the walk has ended.
+        std::vector<Node<T>*> path;
         const BSTSET* owner_ = nullptr;  // the set it was made from
         std::uint64_t version_ = 0;      // that set's version then
 
         void descend() {
-            while (current != nullptr && InnerNode<T>::isRouting(current)) {
-                path.push(current);
+            while (current != nullptr && detail::isRouting(current)) {
+                path.push_back(current);
                 // The right subtree is next once the left one is done; near
                 // the leaves that is soon, so start fetching it now.
                 detail::prefetch(current->getRight());
@@ -191,7 +259,7 @@ public:
         void advance() {
             for (;;) {
                 if (path.size() > 1) {
-                    Node<T>* top = path.top();
+                    Node<T>* top = path.back();
                     if (top->getLeft() == current) {
                         current = top->getRight();
                         descend();
@@ -199,10 +267,10 @@ public:
                     }
                     // The right subtree of top is done; so is top.
                     current = top;
-                    path.pop();
+                    path.pop_back();
                 } else if (path.size() == 1) {
-                    Node<T>* root = path.top();
-                    current = root->getLeft() == current ? root->getRight() : nullptr;
+                    Node<T>* first = path.back();
+                    current = first->getLeft() == current ? first->getRight() : nullptr;
                     descend();
                     return;
                 } else {
@@ -221,7 +289,7 @@ public:
     using reference = const T&;
     using const_reference = const T&;
 
-    BSTSET() noexcept : root(nullptr) {}
+    BSTSET() noexcept : root_(nullptr), version_(detail::freshVersions()) {}
     /// One occurrence of each value given, in order.
     BSTSET(std::initializer_list<T> values) : BSTSET(values.begin(), values.end()) {}
     template <typename InputIt, typename = std::enable_if_t<std::is_convertible_v<
@@ -231,7 +299,7 @@ public:
     }
     BSTSET(const BSTSET&) = delete;
     BSTSET& operator=(const BSTSET&) = delete;
-    BSTSET(BSTSET&& other) noexcept : root(nullptr) { swap(other); }
+    BSTSET(BSTSET&& other) noexcept : BSTSET() { swap(other); }
     BSTSET& operator=(BSTSET&& other) noexcept {
         if (this != &other) {
             BSTSET gone(std::move(other));
@@ -243,26 +311,14 @@ public:
 
     /// Exchanges two sets' contents; touches no element.
     void swap(BSTSET& other) noexcept {
-        using std::swap;
-        swap(root, other.root);
+        std::swap(root_, other.root_);
+        std::swap(size_, other.size_);
+        std::swap(unordered_, other.unordered_);
         arena_.swap(other.arena_);
-        swap(size_, other.size_);
-        swap(unordered_, other.unordered_);
-        swap(lastLeaf_, other.lastLeaf_);
-        swap(lastDepth_, other.lastDepth_);
-        swapBytes(lastAbsent_, other.lastAbsent_);
-        swap(walks_, other.walks_);
         ++version_;
         ++other.version_;
     }
     friend void swap(BSTSET& a, BSTSET& b) noexcept { a.swap(b); }
-
-    /// Inserts one occurrence of v. Throws std::length_error, changing
-    /// nothing, when v already occurs INT_MAX times.
-    BSTSET& operator<<(const T& v) {
-        add(v);
-        return *this;
-    }
 
     /// What the queries answer about a value: the depth of its leaf (-1 when
     /// it is not held) and its count.
@@ -271,41 +327,62 @@ public:
         int count;
     };
 
-    /// As `<<`, and where v stands then: set[v] and set(v), found by the
-    /// insertion on its way, with no walk of their own.
-    Where insertAndLocate(const T& v) { return add(v); }
-
-    /// As `>>`, and where v stands then (not held, when it took the last
-    /// occurrence), with no walk of their own.
-    Where removeAndLocate(const T& v) { return remove(v, false).first; }
+    /// Inserts one occurrence of v. Throws std::length_error, changing
+    /// nothing, when v already occurs INT_MAX times.
+    BSTSET& operator<<(const T& v) & {
+        QuietObserver<T> quiet;
+        insertReporting(v, quiet, false);
+        return *this;
+    }
+    BSTSET operator<<(const T& v) && { return std::move(*this << v); }
 
     /// Removes one occurrence of v; removing an absent value changes nothing.
-    BSTSET& operator>>(const T& v) {
-        remove(v, false);
+    BSTSET& operator>>(const T& v) & {
+        QuietObserver<T> quiet;
+        removeReporting(v, quiet, false, false);
         return *this;
+    }
+    BSTSET operator>>(const T& v) && { return std::move(*this >> v); }
+
+    /// As `<<`, and where v stands then: set[v] and set(v), found by the
+    /// insertion on its way.
+    Where insertAndLocate(const T& v) {
+        QuietObserver<T> quiet;
+        return insertAndLocate(v, quiet);
+    }
+    /// The same, reporting the update to o (see Observers above).
+    template <typename Observer>
+    Where insertAndLocate(const T& v, Observer& o) {
+        return insertReporting(v, o, true);
+    }
+
+    /// As `>>`, and where v stands then (not held, when it took the last
+    /// occurrence).
+    Where removeAndLocate(const T& v) {
+        QuietObserver<T> quiet;
+        return removeAndLocate(v, quiet);
+    }
+    template <typename Observer>
+    Where removeAndLocate(const T& v, Observer& o) {
+        return removeReporting(v, o, false, true).first;
     }
 
     /// Depth of v's leaf, the root being level 1; -1 when v is not held.
-    int operator[](const T& v) const {
-        if (root == nullptr) return -1;
-        if (const std::optional<Where> known = lastWhere(v)) return known->depth;
-        return InnerNode<T>::locate(root, v).first;
-    }
+    int operator[](const T& v) const { return root_ == nullptr ? -1 : detail::locate(root_, v).first; }
 
     /// Number of occurrences of v.
     int operator()(const T& v) const {
-        if (root == nullptr) return 0;
-        if (const std::optional<Where> known = lastWhere(v)) return known->count;
+        if (root_ == nullptr) return 0;
         int levels;
-        return InnerNode<T>::leafFor(root, v, levels)->count(v);
+        return detail::leafFor(root_, v, levels)->count(v);
     }
 
-    iterator begin() const { return iterator(this, root); }
+    iterator begin() const { return iterator(this, root_); }
     const iterator& end() const noexcept { return endIterator; }
     iterator cbegin() const { return begin(); }
     const iterator& cend() const noexcept { return endIterator; }
 
-    bool empty() const noexcept { return root == nullptr; }
+    bool empty() const noexcept { return root_ == nullptr; }
     /// All occurrences, as std::multiset counts them. The iterator visits
     /// each distinct value once, so this is not the length of [begin, end).
     size_type size() const noexcept { return size_; }
@@ -314,7 +391,7 @@ public:
 
     /// The position of v, or end() when v is not held.
     iterator find(const T& v) const {
-        iterator at = walkTo(v, [](const Node<T>* n, const T& x) { return x < InnerNode<T>::smallest(n); });
+        iterator at = walkTo(v, [](const Node<T>* right, const T& x) { return x < detail::smallest(right); });
         if (at.current != nullptr && !(v == at.current->leftMin())) return iterator();
         return at;
     }
@@ -336,10 +413,7 @@ public:
     }
 
     /// Inserts one occurrence of v (as `<<` does) and returns its position.
-    iterator insert(const T& v) {
-        *this << v;
-        return find(v);
-    }
+    iterator insert(const T& v);
     /// As insert(v); the hint is not needed (std::inserter passes one).
     iterator insert(const iterator& hint, const T& v) {
         (void)hint;
@@ -347,61 +421,32 @@ public:
     }
 
     /// Removes one occurrence of v (as `>>` does); tells whether v was held.
-    bool removeOne(const T& v) { return remove(v, false).second != 0; }
+    bool removeOne(const T& v) {
+        QuietObserver<T> quiet;
+        return removeReporting(v, quiet, false, false).second != 0;
+    }
 
     /// Removes every occurrence of v, as std::multiset::erase(v) does;
     /// returns how many there were.
-    size_type erase(const T& v) { return static_cast<size_type>(remove(v, true).second); }
-
-    /// Whether prefetch() does anything for this element type. Hints are
-    /// taken for small trivially copyable types (int, double); for others,
-    /// std::string among them, a walk costs more than it saves, or its copy
-    /// of the value could be seen, and a hint is ignored.
-    static constexpr bool kPrefetchWalks = detail::EarlyWalks<T>::kTaken;
-
-    /// A hint that v is about to be inserted, removed or looked up: starts
-    /// fetching the nodes on v's path into the cache, so that walk, when it
-    /// comes, does not wait for memory level after level. Changes nothing
-    /// observable and never fails (a walk that cannot start is skipped).
-    ///
-    /// Each call also takes every walk under way one level further down, so
-    /// a caller that hints each upcoming value some 31 operations ahead keeps
-    /// that many fetches in flight and lets each walk reach a leaf of a tree
-    /// about that deep before its operation. Walks are not taken in a tree
-    /// small enough to stay in the caches.
-    ///
-    /// Not const: a hint changes the set's bookkeeping, so like an insertion
-    /// it needs the set to itself (const members never write, which is what
-    /// lets many threads read one set).
-    void prefetch(const T& v) noexcept {
-        if constexpr (kPrefetchWalks) {
-            if (root == nullptr || arena_.bytesHeld() < Walks::kTreeBytes) return;
-            try {
-                if (!walks_) walks_ = std::make_unique<Walks>();
-                walks_->start(v, root);
-            } catch (...) {
-                // Out of memory, or a comparison that throws: only a hint is
-                // lost.
-            }
-        } else {
-            (void)v;
-        }
+    size_type erase(const T& v) {
+        QuietObserver<T> quiet;
+        return static_cast<size_type>(removeReporting(v, quiet, true, false).second);
     }
 
-    /// Removes everything and gives the nodes' memory back. The elements are
+    /// Removes everything and gives all memory back. The elements are
     /// destroyed after the set is empty.
     void clear() noexcept {
         ++version_;
-        if (walks_) walks_->endAll();
-        Node<T>* old = root;
-        root = nullptr;
+        Node<T>* old = root_;
+        root_ = nullptr;
         size_ = 0;
         unordered_ = false;
-        forgetLast();
-        InnerNode<T>::destroy(old, arena_);
+        detail::destroyTree(arena_, old);
+        arena_.releaseScratch();
     }
 
-    /// Bytes this set holds from the system for its nodes.
+    /// Bytes this set holds from the system: its nodes, and the room its
+    /// walks keep for a tall tree. None once the set is empty.
     size_type memoryHeld() const noexcept { return arena_.bytesHeld(); }
 
     /// One node as visit() shows it, valid during the call.
@@ -422,7 +467,7 @@ public:
     template <typename F>
     void visit(F&& f) const {
         std::vector<std::pair<Node<T>*, int>> stack;
-        if (root != nullptr) stack.emplace_back(root, 1);
+        if (root_ != nullptr) stack.emplace_back(root_, 1);
         while (!stack.empty()) {
             const auto [n, depth] = stack.back();
             stack.pop_back();
@@ -445,144 +490,56 @@ public:
     template <typename F>
     void visitPath(const T& v, F&& f) const {
         int depth = 1;
-        for (Node<T>* n = root; n != nullptr; ++depth) {
+        for (Node<T>* n = root_; n != nullptr; ++depth) {
             const NodeView view = viewOf(n, depth);
             f(view);
             if (view.leaf) return;
-            n = v < InnerNode<T>::smallest(n->getRight()) ? n->getLeft() : n->getRight();
+            n = v < detail::smallest(n->getRight()) ? n->getLeft() : n->getRight();
         }
     }
 
 private:
     static NodeView viewOf(Node<T>* n, int depth) {
-        const bool leaf = !InnerNode<T>::isRouting(n);
+        const bool leaf = !detail::isRouting(n);
         return NodeView{n, leaf, depth, n->leftMin(), n->rightMax(), leaf ? static_cast<LeafNode<T>*>(n)->multiplicity : 0};
     }
 
-    using Walks = detail::EarlyWalks<T>;
-    // Walks may hold any node of the tree; a rebuilt routing node would
-    // leave one holding a retired node. Types walked are assigned, not
-    // rebuilt.
-    static_assert(!Walks::kTaken || detail::BoundEdit<T>::kHow != detail::BoundEdit<T>::How::Rebuild);
-
-    Node<T>* root;  // owned
-    iterator endIterator;
-    detail::TreeArena<T> arena_;  // where root's nodes live
-    size_type size_ = 0;
-    std::uint64_t version_ = 0;  // counts changes, for checked iterators
-
-    // A value unequal to itself (NaN) breaks the ordering that the fast walks
-    // and the query shortcut rely on; a tree that ever held one walks as the
-    // plain formulation says and answers every query by walking.
-    bool unordered_ = false;
-
-    // The two queries that follow an update almost always ask about the value
-    // just updated, which the update found on its way. Until the tree changes
-    // again the set keeps its leaf and depth, or, when the value is no longer
-    // held and copies of T are inert bytes (trivially copyable types), the
-    // value. No other copy of a value outlives its presence in the set. Only
-    // updates write these, so queries stay read-only.
-    LeafNode<T>* lastLeaf_ = nullptr;
-    int lastDepth_ = -1;
-    static constexpr bool kKeepsAbsent = std::is_trivially_copyable_v<T>;
-    std::optional<std::conditional_t<kKeepsAbsent, T, char>> lastAbsent_;
-
-    // Walks begun ahead of time by prefetch(). Invariant: every node a walk
-    // holds is a node of the tree; removals tell the walks what they freed.
-    std::unique_ptr<Walks> walks_;
-
-    /// Inserts one occurrence of v; returns where it stands then.
-    Where add(const T& v) {
-        ++version_;
-        forgetLast();
-        if (!(v == v)) unordered_ = true;
-        beforeUpdate(v);
-        detail::Update<T> update;
-        update.arena = &arena_;
-        if (root == nullptr) {
-            auto* leaf = new (arena_) LeafNode<T>(v);
-            root = leaf;
-            update.depth = update.count = 1;
-            update.leaf = leaf;
-        } else if (unordered_) {
-            root = InnerNode<T>::addUnordered(root, v, update);
+    /// Inserts one occurrence of v, reporting to o; where v stands then when
+    /// `locate` (and in an ordered tree, where it comes free).
+    template <typename Observer>
+    Where insertReporting(const T& v, Observer& o, bool locate) {
+        const bool ordered = !unordered_ && v == v;
+        detail::Update<T> u(arena_, false, locate);
+        if (root_ == nullptr) {
+            u.newLeaf = new (arena_) LeafNode<T>(v);
+            u.linked();
+            u.depth = ordered ? 1 : -1;
+            u.count = ordered ? 1 : 0;
+            root_ = u.newLeaf;
         } else {
-            root = root->add(v, &update);
+            root_ = ordered ? detail::insert<T, true>(root_, v, u, o) : detail::insert<T, false>(root_, v, u, o);
         }
         ++size_;
-        learn(v, update);
-        const Where where = whereAfter(v, update);
-        update.finish();
-        return where;
-    }
-
-    /// Removes one occurrence of v, or all of them; returns where v stands
-    /// then, and how many went.
-    std::pair<Where, int> remove(const T& v, bool every) {
         ++version_;
-        forgetLast();
-        if (root == nullptr) return {{-1, 0}, 0};
-        if (!(v == v)) unordered_ = true;
-        beforeUpdate(v);
-        detail::Update<T> update;
-        update.arena = &arena_;
-        update.everyOccurrence = every;
-        root = unordered_ ? InnerNode<T>::delUnordered(root, v, update) : root->del(v, &update);
-        size_ -= static_cast<size_type>(update.removed);
-        afterRemoval(update);
-        // v may be a value the removal freed: it is read here, before the
-        // freed nodes are destroyed.
-        learn(v, update);
-        const Where where = whereAfter(v, update);
-        update.finish();
-        return {where, update.removed};
+        if (!ordered) unordered_ = true;
+        u.finish(o);
+        return {u.depth, u.count};
     }
 
-    /// Where v stands after an update: as the update found it, in an ordered
-    /// tree; by the queries' own walk in one that is not.
-    Where whereAfter(const T& v, const detail::Update<T>& update) const {
-        if (!unordered_) return {update.depth, update.count};
-        if (root == nullptr) return {-1, 0};
-        const auto [depth, count] = InnerNode<T>::locate(root, v);
-        return {depth, count};
-    }
-
-    /// Before every update: its early walk, if any, fetches its path again.
-    void beforeUpdate(const T& v) noexcept {
-        if (walks_) walks_->beforeUpdate(v);
-    }
-
-    /// After every removal: walks that hold a node it freed end.
-    void afterRemoval(const detail::Update<T>& update) noexcept {
-        if (walks_ && update.freedLeaf != nullptr) {
-            walks_->afterRemoval(update.freedLeaf, update.freedInner, root == nullptr);
-        }
-    }
-
-    void forgetLast() noexcept {
-        lastLeaf_ = nullptr;
-        lastAbsent_.reset();
-    }
-
-    void learn(const T& v, const detail::Update<T>& update) noexcept {
-        if (unordered_) return;
-        lastLeaf_ = update.leaf;
-        lastDepth_ = update.depth;
-        if constexpr (kKeepsAbsent) {
-            if (update.leaf == nullptr) lastAbsent_.emplace(v);
-        } else {
-            (void)v;
-        }
-    }
-
-    /// Where v stands, as the last update found it, when v is the value it
-    /// updated.
-    std::optional<Where> lastWhere(const T& v) const {
-        if (lastLeaf_ != nullptr && v == lastLeaf_->value) return Where{lastDepth_, lastLeaf_->multiplicity};
-        if constexpr (kKeepsAbsent) {
-            if (lastAbsent_ && v == *lastAbsent_) return Where{-1, 0};
-        }
-        return std::nullopt;
+    /// Removes one occurrence of v, or all of them, reporting to o; returns
+    /// where v stands then (when `locate`) and how many went.
+    template <typename Observer>
+    std::pair<Where, int> removeReporting(const T& v, Observer& o, bool every, bool locate) {
+        if (root_ == nullptr) return {{-1, 0}, 0};
+        const bool ordered = !unordered_ && v == v;
+        detail::Update<T> u(arena_, every, locate);
+        root_ = ordered ? detail::remove<T, true>(root_, v, u, o) : detail::remove<T, false>(root_, v, u, o);
+        size_ -= static_cast<size_type>(u.removed);
+        ++version_;
+        if (root_ == nullptr) unordered_ = false;
+        u.finish(o);
+        if (root_ == nullptr) arena_.releaseScratch();
+        return {{u.depth, u.count}, u.removed};
     }
 
     /// An iterator on the leaf a walk toward v reaches, going left at each
@@ -593,26 +550,54 @@ private:
         iterator at;
         at.owner_ = this;
         at.version_ = version_;
-        Node<T>* n = root;
-        while (n != nullptr && InnerNode<T>::isRouting(n)) {
-            at.path.push(n);
+        Node<T>* n = root_;
+        while (n != nullptr && detail::isRouting(n)) {
+            at.path.push_back(n);
             n = goLeft(byLeft ? n->getLeft() : n->getRight(), v) ? n->getLeft() : n->getRight();
         }
         at.current = n;
         return at;
     }
 
-    /// Exchanges two objects of a trivially copyable type byte for byte: no
-    /// user code (a swap or a move of T) runs, so it cannot throw.
-    template <typename U>
-    static void swapBytes(U& a, U& b) noexcept {
-        static_assert(std::is_trivially_copyable_v<U>);
-        unsigned char t[sizeof(U)];
-        std::memcpy(t, static_cast<void*>(&a), sizeof(U));
-        std::memcpy(static_cast<void*>(&a), static_cast<void*>(&b), sizeof(U));
-        std::memcpy(static_cast<void*>(&b), t, sizeof(U));
-    }
+    Node<T>* root_;  // owned
+    iterator endIterator;
+    detail::TreeArena<T> arena_;  // where root_'s nodes live
+    size_type size_ = 0;
+    std::uint64_t version_;  // counts changes, for checked iterators
+    // A value unequal to itself (NaN) breaks the ordering that the fast walks
+    // rely on; a tree that holds one walks as the plain algorithms say.
+    bool unordered_ = false;
 };
+
+template <typename T>
+typename BSTSET<T>::iterator BSTSET<T>::insert(const T& v) {
+    // The insertion walks the path a query for v walks now, and leaves each
+    // node on it in its place (a routing node rebuilt with a new bound takes
+    // the old one's), so the path is found again afterwards by the same
+    // turns, with nothing to compare after the change. Everything that can
+    // throw comes first.
+    iterator at = walkTo(v, [](const Node<T>* right, const T& x) { return x < detail::smallest(right); });
+    std::vector<bool> wentRight(at.path.size());
+    for (std::size_t i = 0; i < at.path.size(); ++i) {
+        wentRight[i] = at.path[i]->getRight() == (i + 1 < at.path.size() ? at.path[i + 1] : at.current);
+    }
+    at.path.reserve(at.path.size() + 1);
+    Node<T>* const reached = at.current;  // a leaf, which the insertion keeps
+    *this << v;
+    Node<T>* n = root_;
+    for (std::size_t i = 0; i < at.path.size(); ++i) {
+        at.path[i] = n;
+        n = wentRight[i] ? n->getRight() : n->getLeft();
+    }
+    if (reached != nullptr && n != reached) {
+        // The leaf was split: v's leaf is the new one beside it.
+        at.path.push_back(n);
+        n = n->getLeft() == reached ? n->getRight() : n->getLeft();
+    }
+    at.current = n;
+    at.version_ = version_;
+    return at;
+}
 
 }  // namespace orlo
 

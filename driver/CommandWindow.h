@@ -2,7 +2,7 @@
 // keyword and argument text, the text appended to the run's one parsing
 // stream and one value extracted, in file order.
 //
-// For a set whose hints take effect (BSTSET::prefetch for int and double),
+// For a set that reads ahead (ReadAheadSet<int> and <double>),
 // the window reads a few commands ahead of the one being carried out and
 // hints each value as it is parsed, so the paths of the next commands come
 // from memory while this one runs. Nobody can tell:
@@ -27,6 +27,7 @@
 
 #include "Io.h"
 #include "ParseStream.h"
+#include "bstset/detail/Memory.h"
 
 namespace orlo {
 
@@ -68,7 +69,7 @@ public:
     /// commands beyond the one being carried out, calling hint(value) for
     /// each value read ahead. `keepLines`: each command keeps its line.
     CommandWindow(LineReader& file, std::size_t ahead, bool keepLines, Hint hint)
-        : file_(file), capacity_(ahead + 1), ring_(roundUpToPowerOfTwo(capacity_)), keepLines_(keepLines),
+        : file_(file), capacity_(ahead + 1), ring_(detail::powerOfTwoAtLeast(capacity_)), keepLines_(keepLines),
           hint_(std::move(hint)) {}
 
     CommandWindow(const CommandWindow&) = delete;
@@ -97,12 +98,6 @@ public:
     }
 
 private:
-    static std::size_t roundUpToPowerOfTwo(std::size_t n) {
-        std::size_t p = 1;
-        while (p < n) p *= 2;
-        return p;
-    }
-
     /// Reads lines already at hand into the window while there is room.
     void readAhead() {
         if (failure_) return;

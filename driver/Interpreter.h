@@ -19,6 +19,7 @@
 #include "Format.h"
 #include "Io.h"
 #include "bstset/BSTSET.h"
+#include "bstset/ReadAhead.h"
 
 namespace orlo {
 
@@ -54,24 +55,17 @@ struct EveryStep {
     }
 };
 
-namespace detail {
-
-/// Whether a set takes hints of upcoming values that do something
-/// (BSTSET<T>::kPrefetchWalks): only then does the interpreter read ahead.
-template <typename Set, typename = void>
-struct TakesHints : std::false_type {};
+/// How many commands ahead runCommands() reads and hints `set.prefetch()`
+/// of their values: only for a set that reads ahead.
 template <typename Set>
-struct TakesHints<Set, std::enable_if_t<Set::kPrefetchWalks>> : std::true_type {};
+inline constexpr std::size_t kReadAheadFor = 0;
+template <typename T>
+inline constexpr std::size_t kReadAheadFor<ReadAheadSet<T>> = ReadAheadSet<T>::kReadsAhead ? kHintAhead : 0;
 
-/// Whether a set tells where a value stands after updating it
-/// (BSTSET::insertAndLocate): then the queries need no walk of their own.
-template <typename Set, typename = void>
-struct Locates : std::false_type {};
-template <typename Set>
-struct Locates<Set, std::void_t<decltype(std::declval<Set&>().insertAndLocate(std::declval<const typename Set::value_type&>()))>>
-    : std::true_type {};
-
-}  // namespace detail
+/// The set a run uses: one that reads ahead where that pays (int and double,
+/// unless built with -DORLO_HINTS=OFF), a plain BSTSET otherwise.
+template <typename T>
+using RunSet = std::conditional_t<kReadAheadFor<ReadAheadSet<T>> != 0, ReadAheadSet<T>, BSTSET<T>>;
 
 /// Carries out one command on `set` and prints what Orlo prints for it.
 /// `shown` is room for the value's text.
@@ -88,22 +82,12 @@ template <typename Set>
         out.line("Omitting input line!");
         return;
     }
-    int depth, count;
-    if constexpr (detail::Locates<Set>::value) {
-        // What set[v] and set(v) would answer, as the update found it: a
-        // removed string need not be kept to recognise the queries for it.
-        const auto where = c.isAdd() ? set.insertAndLocate(c.value) : set.removeAndLocate(c.value);
-        depth = where.depth;
-        count = where.count;
-    } else {
-        if (c.isAdd()) {
-            set << c.value;
-        } else {
-            set >> c.value;
-        }
-        depth = set[c.value];
-        count = set(c.value);
-    }
+    // What set[v] and set(v) would answer, as the update found it: no walk
+    // of their own, and a removed string need not be kept to recognise the
+    // queries for it.
+    const auto where = c.isAdd() ? set.insertAndLocate(c.value) : set.removeAndLocate(c.value);
+    const int depth = where.depth;
+    const int count = where.count;
     out.line("b[", shown, "] == ", depth);
     out.line("b(", shown, ") == ", count);
 }
@@ -111,14 +95,15 @@ template <typename Set>
 /// Runs the command lines that follow the type line against `set`, until the
 /// input ends or fails (see LineReader::error()), or until `after`, called
 /// with each Command once it has been answered, returns false. Any type with
-/// BSTSET's value_type and operators will do (the tests run a model of the
-/// tree). Commands are read through a CommandWindow, which reads ahead and
-/// hints the set where that pays, unobservably.
+/// BSTSET's value_type, insertAndLocate() and removeAndLocate() will do (the
+/// tests run a model of the tree). Commands are read through a
+/// CommandWindow, which reads ahead and hints a set that reads ahead
+/// (kReadAheadFor), unobservably.
 template <typename Set, typename After>
 void runCommands(LineReader& file, LineWriter& out, Set& set, After&& after) {
     using T = typename Set::value_type;
     constexpr bool kWatched = !std::is_same_v<std::decay_t<After>, EveryStep>;
-    constexpr std::size_t kAhead = detail::TakesHints<Set>::value ? kHintAhead : 0;
+    constexpr std::size_t kAhead = kReadAheadFor<Set>;
     const auto hint = [&](const T& v) {
         if constexpr (kAhead != 0) set.prefetch(v);
     };
@@ -135,13 +120,14 @@ void runCommands(LineReader& file, LineWriter& out, Set& set) {
     runCommands(file, out, set, EveryStep{});
 }
 
-/// Prints each distinct value once, in ascending order.
-template <typename T>
-void printListing(const BSTSET<T>& set, LineWriter& out) {
+/// Prints each distinct value of `set` (a BSTSET or a ReadAheadSet) once,
+/// in ascending order.
+template <typename Set>
+void printListing(const Set& set, LineWriter& out) {
     std::string shown;
     // Prefix ++: the postfix form copies the iterator, and with it the path
     // from the root, at every step.
-    for (typename BSTSET<T>::iterator it = set.begin(); it != set.end(); ++it) {
+    for (typename Set::iterator it = set.begin(); it != set.end(); ++it) {
         shown.clear();
         appendValue(shown, *it);
         out.line(shown);
@@ -151,7 +137,7 @@ void printListing(const BSTSET<T>& set, LineWriter& out) {
 /// One run: a fresh multiset, the commands, the listing.
 template <typename T>
 void test(LineReader& file, LineWriter& out) {
-    auto set = std::make_unique<BSTSET<T>>();
+    auto set = std::make_unique<RunSet<T>>();
     runCommands(file, out, *set);
     printListing(*set, out);
 }

@@ -95,6 +95,15 @@ bool LineReader::nextAtHand(std::string_view& line) {
     return !atEnd_ && error_ == 0 && takeBuffered(begin_, line);
 }
 
+void writeAll(int fd, std::string_view text) noexcept {
+    while (!text.empty()) {
+        const ssize_t put = ::write(fd, text.data(), text.size());
+        if (put < 0 && errno == EINTR) continue;
+        if (put <= 0) return;
+        text.remove_prefix(static_cast<std::size_t>(put));
+    }
+}
+
 OutputError::OutputError(int error) : std::runtime_error(std::strerror(error)), error_(error) {}
 
 void FdSink::writeLine(const char* data, std::size_t size) {

@@ -17,6 +17,11 @@
 
 namespace orlo {
 
+/// Writes all of `text` to the file descriptor fd, trying again where a
+/// write is interrupted. For messages to standard error: a failure is not
+/// reported, there being nowhere left to report it.
+void writeAll(int fd, std::string_view text) noexcept;
+
 /// A source of bytes.
 class ByteSource {
 public:

@@ -18,15 +18,7 @@ namespace orlo {
 
 namespace {
 
-/// Writes text to standard error, whole; there is nowhere to report a failure.
-void writeError(std::string_view text) {
-    FdSink standardError(STDERR_FILENO);
-    try {
-        standardError.writeLine(text.data(), text.size());
-    } catch (const OutputError&) {
-        // Standard error was the place to say so.
-    }
-}
+void writeError(std::string_view text) { writeAll(STDERR_FILENO, text); }
 
 void printUsage(LineWriter& out, const Usage& usage) {
     out.line("\nUsage for ", usage.name, " application:\n");

@@ -28,15 +28,7 @@
 
 namespace {
 
-void say(const char* text) {
-    std::size_t left = std::strlen(text);
-    while (left > 0) {
-        const ssize_t put = ::write(STDERR_FILENO, text, left);
-        if (put <= 0) return;
-        text += put;
-        left -= static_cast<std::size_t>(put);
-    }
-}
+void say(const char* text) { orlo::writeAll(STDERR_FILENO, text); }
 
 [[noreturn]] void stop(const char* what, const char* detail = nullptr) {
     say("Orlo: ");

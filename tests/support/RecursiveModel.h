@@ -139,17 +139,29 @@ private:
     }
 };
 
-/// The model behind the multiset's operators, so the command interpreter
+/// The model behind the multiset's operations, so the command interpreter
 /// can run on it.
 template <typename T>
 struct ModelSet {
     using value_type = T;
+    struct Where {
+        int depth;
+        int count;
+    };
     RecursiveModel<T> model;
 
     void operator<<(const T& v) { model.add(v); }
     void operator>>(const T& v) { model.del(v); }
     int operator[](const T& v) const { return model.depth(v); }
     int operator()(const T& v) const { return model.count(v); }
+    Where insertAndLocate(const T& v) {
+        *this << v;
+        return {model.depth(v), model.count(v)};
+    }
+    Where removeAndLocate(const T& v) {
+        *this >> v;
+        return {model.depth(v), model.count(v)};
+    }
 };
 
 }  // namespace orlo::testing

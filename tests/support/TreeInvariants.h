@@ -85,7 +85,7 @@ std::string treeProblem(Node<T>* root) {
 /// it freed, before an insertion can reuse their blocks, this tells a walk
 /// left holding a freed node without waiting for it to crash.
 template <typename T>
-bool walksHold(const BSTSET<T>& set, const void* node) {
+bool walksHold(const ReadAheadSet<T>& set, const void* node) {
     bool held = false;
     if (const auto* walks = detail::Access::walks(set)) walks->forEachHeld([&](const void* n) { held = held || n == node; });
     return held;

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstdint>
+#include <deque>
 #include <functional>
 #include <limits>
 #include <memory>
@@ -16,6 +18,7 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <type_traits>
 #include <vector>
 
 #if defined(__GLIBC__)
@@ -24,6 +27,7 @@
 
 #include "TreeCheck.h"
 #include "bstset/BSTSET.h"
+#include "bstset/ReadAhead.h"
 
 namespace orlo {
 namespace {
@@ -33,7 +37,7 @@ using testing::rootOf;
 using testing::shapeOf;
 using testing::treeIsSound;
 
-std::size_t walksUnderWay(const BSTSET<int>& set) {
+std::size_t walksUnderWay(const ReadAheadSet<int>& set) {
     const auto* walks = detail::Access::walks(set);
     return walks == nullptr ? 0 : walks->underWay();
 }
@@ -427,18 +431,73 @@ TEST(ElementLifetimes, EveryCopyDiesExactlyOnceAndNoneOutlivesItsValue) {
 TEST(ElementLifetimes, AHintKeepsNoCopyOfItsValue) {
     // Hunts an early walk's copy of its value that outlives the walk: a
     // shared_ptr that a hint keeps alive after the set has been cleared.
-    BSTSET<std::shared_ptr<int>> set;
+    ReadAheadSet<std::shared_ptr<int>> set;
     std::vector<std::shared_ptr<int>> held;
     for (int i = 0; i < 60000; ++i) held.push_back(std::make_shared<int>(i));
     // Pointers order by address: shuffled, they make a bushy tree, not a chain.
     std::shuffle(held.begin(), held.end(), std::mt19937(4));
     for (const auto& p : held) set << p;
-    ASSERT_GT(set.memoryHeld(), std::size_t{4} << 20);  // large enough for walks to pay
+    ASSERT_GT(set.contents().memoryHeld(), std::size_t{4} << 20);  // large enough for walks to pay
     const auto hinted = std::make_shared<int>(-1);
     for (int i = 0; i < 40; ++i) set.prefetch(i % 2 == 0 ? hinted : held[static_cast<std::size_t>(i) * 997]);
     EXPECT_EQ(hinted.use_count(), 1);
     set.clear();
     EXPECT_EQ(hinted.use_count(), 1);
+}
+
+// A value that reads what it names whenever it is compared, as
+// std::string_view reads its characters: compared once what it names is
+// gone, it would read freed memory. Here what it names stays, marked gone,
+// so the test sees the read. Trivially copyable, like a view.
+struct Named {
+    struct Text {
+        int value;
+        bool gone = false;
+    };
+    const Text* text;
+    static inline bool readGone = false;
+    int read() const {
+        readGone = readGone || text->gone;
+        return text->value;
+    }
+    bool operator<(const Named& o) const { return read() < o.read(); }
+    bool operator>(const Named& o) const { return read() > o.read(); }
+    bool operator==(const Named& o) const { return read() == o.read(); }
+    bool operator!=(const Named& o) const { return read() != o.read(); }
+};
+static_assert(std::is_trivially_copyable_v<Named>);
+
+TEST(ElementLifetimes, AValueThatViewsOtherMemoryIsNotComparedAfterItsOperation) {
+    // Hunts a copy of an updated or hinted value kept by the set and
+    // compared later: BSTSET<std::string_view> read freed memory when an
+    // absent value was kept to answer queries after its removal, and when a
+    // hint's walk kept the view of a temporary string.
+    std::deque<Named::Text> texts;  // even values, held
+    for (int i = 0; i < 120000; ++i) texts.push_back({2 * i});
+    std::vector<Named> order;
+    for (const Named::Text& t : texts) order.push_back({&t});
+    std::shuffle(order.begin(), order.end(), std::mt19937(8));
+    ReadAheadSet<Named> set;
+    for (const Named& v : order) set << v;
+    ASSERT_GT(set.contents().memoryHeld(), std::size_t{4} << 20);  // large enough for walks to pay
+    std::deque<Named::Text> temporaries;                          // odd values, gone after use
+    Named::readGone = false;
+    for (int i = 0; i < 64; ++i) {
+        temporaries.push_back({2 * i + 1});
+        const Named passing{&temporaries.back()};
+        if (i % 2 == 0) {
+            set >> passing;
+        } else {
+            set.prefetch(passing);
+        }
+        temporaries.back().gone = true;
+        const Named held = order[static_cast<std::size_t>(i) * 101];
+        set.prefetch(held);
+        ASSERT_EQ(set(held), 1);
+        ASSERT_GE(set[held], 1);
+        set << held;
+    }
+    EXPECT_FALSE(Named::readGone);
 }
 
 // Element types whose copies, assignments and comparisons can be made to
@@ -491,7 +550,7 @@ std::ostream& operator<<(std::ostream& out, const Faulty<K>& f) {
 }
 
 // The same, with moves that cannot throw, as is usual for such types (the
-// set can then swap new bounds in).
+// set can then move new bounds in).
 template <unsigned K>
 struct Movable : Faulty<K> {
     using Faulty<K>::Faulty;
@@ -507,7 +566,7 @@ struct Movable : Faulty<K> {
 
 template <typename T>
 class ExceptionSafety : public ::testing::Test {};
-using FaultyTypes = ::testing::Types<Movable<kCopyThrows | kAssignThrows>,  // new bounds are swapped in
+using FaultyTypes = ::testing::Types<Movable<kCopyThrows | kAssignThrows>,  // new bounds are moved in
                                      Faulty<kCopyThrows | kAssignThrows>,   // copy-only: nodes are rebuilt
                                      Faulty<kCompareThrows>,                // assigned; comparisons throw
                                      Faulty<kCopyThrows | kAssignThrows | kCompareThrows>>;
@@ -617,13 +676,65 @@ TEST(ExceptionSafety, AComparisonThatThrowsLeavesNoNodeBehind) {
     }
 }
 
+TYPED_TEST(ExceptionSafety, EveryOperationOnASmallTreeThrowsWithoutAChange) {
+    // Hunts an operation that compares or allocates after its change:
+    // insert(v) finding the position it returns, an update locating v
+    // afterwards in a tree that has held a value unequal to itself. Each
+    // fault point of each operation throws in turn, on trees small enough
+    // for the last comparisons to be reached.
+    using T = TypeParam;
+    const std::vector<std::vector<int>> trees = {{10, 20, 30, 20}, {10, INT_MIN, 20, 30}, {INT_MIN, 10}};
+    const std::vector<std::function<void(BSTSET<T>&, const T&)>> operations = {
+        [](BSTSET<T>& s, const T& v) { s << v; },
+        [](BSTSET<T>& s, const T& v) { s >> v; },
+        [](BSTSET<T>& s, const T& v) { s.erase(v); },
+        [](BSTSET<T>& s, const T& v) { s.insertAndLocate(v); },
+        [](BSTSET<T>& s, const T& v) { s.removeAndLocate(v); },
+        [](BSTSET<T>& s, const T& v) {
+            const auto at = s.insert(v);
+            Faults::countdown = 0;  // the check below is the test's
+            if (at == s.end() || (*at).v != v.v) throw std::logic_error("insert(v) returned another position");
+        },
+        [](BSTSET<T>& s, const T& v) { s.insert(s.end(), v); },
+    };
+    Faults::countdown = 0;
+    Faults::live = 0;
+    for (const std::vector<int>& values : trees) {
+        for (std::size_t op = 0; op < operations.size(); ++op) {
+            for (const int x : {20, 25, 5, 35, INT_MIN}) {
+                for (int at = 1;; ++at) {
+                    BSTSET<T> set;
+                    for (int v : values) set << T(v);
+                    const std::string before = shapeOf(rootOf(set));
+                    const std::size_t size = set.size();
+                    const T value(x);
+                    Faults::countdown = at;
+                    bool threw = false;
+                    try {
+                        operations[op](set, value);
+                    } catch (const Injected&) {
+                        threw = true;
+                    }
+                    Faults::countdown = 0;
+                    const std::string step = "operation " + std::to_string(op) + " of " + testing::text(x) + " on " +
+                                             before + ", fault point " + std::to_string(at);
+                    ASSERT_EQ(Faults::live, storedValues(rootOf(set)) + 1) << step;
+                    if (!threw) break;
+                    ASSERT_EQ(shapeOf(rootOf(set)), before) << step;
+                    ASSERT_EQ(set.size(), size) << step;
+                }
+            }
+        }
+    }
+}
+
 TEST(ExceptionSafety, ACountThatWouldPassIntMaxThrowsAndChangesNothing) {
     for (const bool rootLeaf : {true, false}) {
         BSTSET<int> set;
         const std::vector<int> values = rootLeaf ? std::vector<int>{7} : std::vector<int>{5, 1, 9, 7, 8};
         for (int v : values) set << v;
         int levels;
-        LeafNode<int>* leaf = InnerNode<int>::leafFor(rootOf(set), 7, levels);
+        LeafNode<int>* leaf = detail::leafFor(rootOf(set), 7, levels);
         leaf->multiplicity = INT_MAX - 1;
         set << 7;
         EXPECT_EQ(set(7), INT_MAX);
@@ -685,7 +796,7 @@ TEST(Reentrancy, ARemovalMayRunCodeThatRemovesFromAnotherSet) {
     BSTSET<int> other;
     for (int i = 0; i <= Evicting::kDeep; ++i) other << i;
     int levels;
-    InnerNode<int>::leafFor(rootOf(other), Evicting::kDeep, levels)->multiplicity = 1000000;
+    detail::leafFor(rootOf(other), Evicting::kDeep, levels)->multiplicity = 1000000;
     {
         BSTSET<Evicting> outer;
         for (int i = 0; i < 100; ++i) outer << Evicting(i, &other);
@@ -701,6 +812,50 @@ TEST(Reentrancy, ARemovalMayRunCodeThatRemovesFromAnotherSet) {
     EXPECT_LT(other(Evicting::kDeep), 1000000);
     // Every occurrence the destructors took away is gone from the size too.
     EXPECT_EQ(static_cast<long>(other.size()) - 300, static_cast<long>(other(Evicting::kDeep)) - 1000000);
+}
+
+// Its destructor, while armed, checks that the set counts exactly the
+// occurrences its leaves hold. Its copy assignment may throw and its swap
+// cannot, so new bounds are moved in, and an insertion that widens a bound
+// destroys the old value.
+struct Tallied {
+    int v;
+    static inline const BSTSET<Tallied>* set = nullptr;
+    static inline int miscounts = 0;
+    static inline int checks = 0;
+    explicit Tallied(int x) : v(x) {}
+    Tallied(const Tallied&) = default;
+    Tallied(Tallied&&) noexcept = default;
+    Tallied& operator=(const Tallied& o) noexcept(false) {
+        v = o.v;
+        return *this;
+    }
+    Tallied& operator=(Tallied&&) noexcept = default;
+    ~Tallied() {
+        if (set == nullptr) return;
+        ++checks;
+        std::size_t held = 0;
+        set->visit([&](const auto& node) { held += static_cast<std::size_t>(node.count); });
+        if (held != set->size()) ++miscounts;
+    }
+    bool operator<(const Tallied& o) const { return v < o.v; }
+    bool operator>(const Tallied& o) const { return v > o.v; }
+    bool operator==(const Tallied& o) const { return v == o.v; }
+    bool operator!=(const Tallied& o) const { return v != o.v; }
+};
+
+TEST(Reentrancy, AnElementsDestructorSeesTheUpdateCounted) {
+    // Hunts a value destroyed before the set has counted the update that
+    // took it out: a bound swapped out by an insertion, a leaf removed.
+    BSTSET<Tallied> set;
+    const std::vector<Tallied> values = {Tallied(5), Tallied(9), Tallied(1), Tallied(12), Tallied(0), Tallied(9)};
+    Tallied::set = &set;
+    Tallied::miscounts = Tallied::checks = 0;
+    for (const Tallied& v : values) set << v;  // 9, 12 and 0 widen bounds
+    for (const Tallied& v : values) set >> v;
+    Tallied::set = nullptr;
+    EXPECT_GT(Tallied::checks, 5);
+    EXPECT_EQ(Tallied::miscounts, 0);
 }
 
 // Doubles including NaN, which equals nothing: once a tree has held one,
@@ -754,7 +909,8 @@ TEST(Unordered, NotANumberFollowsThePlainComparisons) {
 TEST(EarlyWalks, HintsChangeNothingAndNeverTouchFreedNodes) {
     std::mt19937 rng(11);
     auto fresh = [&rng] { return static_cast<int>(rng() >> 1); };
-    BSTSET<int> hinted, plain;
+    ReadAheadSet<int> hinted;
+    BSTSET<int> plain;
     std::vector<int> held;
     for (int i = 0; i < 150000; ++i) {
         const int v = fresh();
@@ -809,7 +965,7 @@ TEST(EarlyWalks, HintsChangeNothingAndNeverTouchFreedNodes) {
             // The last occurrence takes its leaf and the leaf's parent.
             std::vector<const void*> freed;
             if (hinted(op.value) == 1 && hinted.size() > 1) {
-                const std::vector<Node<int>*> path = pathTo(rootOf(hinted), op.value);
+                const std::vector<Node<int>*> path = pathTo(rootOf(hinted.contents()), op.value);
                 freed = {path[path.size() - 1], path[path.size() - 2]};
             }
             hinted >> op.value;
@@ -819,17 +975,17 @@ TEST(EarlyWalks, HintsChangeNothingAndNeverTouchFreedNodes) {
         ASSERT_EQ(hinted[op.value], plain[op.value]) << "step " << i;
         ASSERT_EQ(hinted(op.value), plain(op.value)) << "step " << i;
         if (i % 8000 == 0) {
-            ASSERT_TRUE(treeIsSound(rootOf(hinted)));
-            ASSERT_EQ(shapeOf(rootOf(hinted)), shapeOf(rootOf(plain))) << "step " << i;
+            ASSERT_TRUE(treeIsSound(rootOf(hinted.contents())));
+            ASSERT_EQ(shapeOf(rootOf(hinted.contents())), shapeOf(rootOf(plain))) << "step " << i;
         }
         if (i == 20000) {
             // The walks travel with the tree.
-            BSTSET<int> moved(std::move(hinted));
+            ReadAheadSet<int> moved(std::move(hinted));
             hinted = std::move(moved);
         }
     }
     EXPECT_GE(most, kWalks / 2) << "the early walks never got going";
-    EXPECT_EQ(listing(hinted), listing(plain));
+    EXPECT_EQ(std::vector<int>(hinted.begin(), hinted.end()), listing(plain));
     hinted.clear();  // with walks under way
     hinted.prefetch(1);
     hinted << 1;
@@ -881,7 +1037,100 @@ TEST(Memory, ASmallSetTakesLittle) {
     EXPECT_LT(used, std::size_t{12} << 20);
     EXPECT_LT(heapInUse(), before + 64 * 1024);
 }
+
+TEST(Memory, AClearedOrEmptiedSetKeepsNothingForItsWalks) {
+    // Hunts room kept after the tree is gone, and kept uncounted: removals
+    // from the bottom of a tall chain grow the walks' room to 256 KiB; the
+    // early walks of a ReadAheadSet take 22 KB.
+    const std::size_t before = heapInUse();
+    {
+        BSTSET<int> set;
+        for (int i = 0; i < 20000; ++i) set << i;
+        for (int i = 19999; i >= 19000; --i) set >> i;
+        // All of it counted, but what the allocator adds to each chunk.
+        EXPECT_LE(heapInUse() - before, set.memoryHeld() + set.memoryHeld() / 32);
+        set.clear();
+        EXPECT_EQ(set.memoryHeld(), 0u);
+        EXPECT_LT(heapInUse(), before + 4096);
+        for (int i = 0; i < 20000; ++i) set << i;
+        for (int i = 19999; i >= 0; --i) set >> i;
+        EXPECT_EQ(set.memoryHeld(), 0u);
+        EXPECT_LT(heapInUse(), before + 4096);
+
+        ReadAheadSet<int> hinted;
+        std::mt19937 rng(3);
+        for (int i = 0; i < 200000; ++i) hinted << static_cast<int>(rng());
+        for (int i = 0; i < 40; ++i) hinted.prefetch(static_cast<int>(rng()));
+        hinted.clear();
+        EXPECT_LT(heapInUse(), before + 4096);
+    }
+    EXPECT_LT(heapInUse(), before + 4096);
+}
+
+TEST(Memory, FreedNodesAreUsedAgain) {
+    // Hunts freed blocks that are never handed out again: a set that never
+    // empties, updated over and over on a few hundred values, must hold no
+    // more than it needed for them at once.
+    BSTSET<int> set;
+    std::mt19937 rng(5);
+    for (int i = 0; i < 300; ++i) set << static_cast<int>(rng() % 600);
+    std::size_t most = 0;
+    for (int round = 0; round < 40000; ++round) {
+        set << static_cast<int>(rng() % 600);
+        set.erase(static_cast<int>(rng() % 600));
+        if (round == 1000) most = set.memoryHeld();
+    }
+    ASSERT_FALSE(set.empty());
+    EXPECT_LE(set.memoryHeld(), 2 * most);
+    EXPECT_LT(set.memoryHeld(), std::size_t{64} << 10);
+}
 #endif
+
+// Every value sits where its type's alignment asks, small chunks and large
+// ones alike (under UndefinedBehaviorSanitizer a misaligned one is a report
+// too).
+struct alignas(64) Wide {
+    int v;
+    explicit Wide(int x) : v(x) {}
+    bool operator<(const Wide& o) const { return v < o.v; }
+    bool operator>(const Wide& o) const { return v > o.v; }
+    bool operator==(const Wide& o) const { return v == o.v; }
+    bool operator!=(const Wide& o) const { return v != o.v; }
+};
+
+TEST(Memory, ValuesAreAlignedAsTheirTypeAsks) {
+    BSTSET<Wide> set;
+    std::mt19937 rng(6);
+    for (int i = 0; i < 730; ++i) set << Wide(static_cast<int>(rng() % 5000));
+    std::size_t misaligned = 0, seen = 0;
+    set.visit([&](const auto& node) {
+        for (const Wide* w : {&node.smallest, &node.largest}) {
+            ++seen;
+            misaligned += reinterpret_cast<std::uintptr_t>(w) % alignof(Wide) != 0 ? 1 : 0;
+        }
+    });
+    EXPECT_GT(seen, 1000u);
+    EXPECT_EQ(misaligned, 0u);
+}
+
+TEST(Memory, AClearedOrEmptiedSetGrowsFromSmallChunksAgain) {
+    // Hunts the chunk size of a large tree kept for the next one: refilled
+    // with two values, a set that was large costs what a new set costs.
+    BSTSET<int> fresh;
+    fresh << 1 << 2;
+    BSTSET<int> cleared, emptied;
+    for (int i = 0; i < 100000; ++i) {
+        cleared << i * 7919 % 100003;  // in no order: a bushy tree
+        emptied << i * 7919 % 100003;
+    }
+    cleared.clear();
+    for (int i = 0; i < 100000; ++i) emptied >> i * 7919 % 100003;
+    ASSERT_TRUE(emptied.empty());
+    cleared << 1 << 2;
+    emptied << 1 << 2;
+    EXPECT_EQ(cleared.memoryHeld(), fresh.memoryHeld());
+    EXPECT_EQ(emptied.memoryHeld(), fresh.memoryHeld());
+}
 
 #if defined(ORLO_ADDRESS_SANITIZER)
 TEST(MemoryDeathTest, ReadingThroughAFreedNodeIsReported) {
@@ -923,7 +1172,7 @@ TEST(Threads, SetsInDifferentThreadsShareNothing) {
             Node<int>* hand = new LeafNode<int>(i);
             hand = hand->add(i + 1);
             hand = hand->add(i - 1);
-            InnerNode<int>::destroy(hand);
+            delete hand;
         }
     };
     std::vector<int> first, second;

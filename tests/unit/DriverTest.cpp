@@ -322,20 +322,35 @@ std::string addLines(int from, int to) {
     return lines;
 }
 
-// The model, told of upcoming values as BSTSET would be; notes how many
-// operations ahead of its own a value was hinted, at most. (The files it
-// runs add each value once.)
+// The model, told of upcoming values as a ReadAheadSet would be; notes how
+// many operations ahead of its own a value was hinted, at most. (The files
+// it runs add each value once.)
 struct HintedModel : testing::ModelSet<int> {
-    static constexpr bool kPrefetchWalks = true;
     std::size_t updates = 0, mostAhead = 0;
     std::unordered_map<int, std::size_t> hintedAt;  // value -> updates done when hinted
     void prefetch(const int& v) { hintedAt.emplace(v, updates); }
-    void operator<<(const int& v) {
+    Where insertAndLocate(const int& v) {
         if (const auto at = hintedAt.find(v); at != hintedAt.end()) mostAhead = std::max(mostAhead, updates - at->second);
         ++updates;
-        ModelSet::operator<<(v);
+        return ModelSet::insertAndLocate(v);
     }
 };
+
+// A set that runs out of memory when it is told of the value 13 ahead.
+struct FailingHints : testing::ModelSet<int> {
+    void prefetch(const int& v) {
+        if (v == 13) throw std::bad_alloc();
+    }
+};
+
+}  // namespace
+
+template <>
+inline constexpr std::size_t kReadAheadFor<HintedModel> = kHintAhead;
+template <>
+inline constexpr std::size_t kReadAheadFor<FailingHints> = kHintAhead;
+
+namespace {
 
 TEST(Interpreter, AsksTheSourceForMoreOnlyWhenEveryCommandReadHasRun) {
     // Hunts a read-ahead that asks the source for a later command's bytes
@@ -404,14 +419,6 @@ TEST(Interpreter, WhatIsReadAheadIsBoundedInBytes) {
     EXPECT_LE(model.mostAhead, kAheadBytes / padding.size() + 1);
 }
 
-// A set that runs out of memory when it is told of the value 13 ahead.
-struct FailingHints : testing::ModelSet<int> {
-    static constexpr bool kPrefetchWalks = true;
-    void prefetch(const int& v) {
-        if (v == 13) throw std::bad_alloc();
-    }
-};
-
 TEST(Interpreter, AFailureWhileReadingAheadWaitsForTheCommandsReadBeforeIt) {
     // Hunts a failure that surfaces while earlier commands still wait in the
     // window: they must all be carried out and printed first. ADD 13 had
@@ -432,7 +439,7 @@ FileRun runNearTheCountLimit(LineReader& file, LineWriter& out) {
     BSTSET<int> set;
     for (int v : {3, 7, 9}) set << v;
     int levels;
-    InnerNode<int>::leafFor(testing::rootOf(set), 7, levels)->multiplicity = INT_MAX - 1;
+    detail::leafFor(testing::rootOf(set), 7, levels)->multiplicity = INT_MAX - 1;
     runCommands(file, out, set);
     return FileRun::Ran;
 }

@@ -191,6 +191,16 @@ struct NoMove {
     bool operator!=(const NoMove& o) const { return v != o.v; }
 };
 
+// A const member: no assignment at all.
+struct Constant {
+    const int v;
+    explicit Constant(int x) : v(x) {}
+    bool operator<(const Constant& o) const { return v < o.v; }
+    bool operator>(const Constant& o) const { return v > o.v; }
+    bool operator==(const Constant& o) const { return v == o.v; }
+    bool operator!=(const Constant& o) const { return v != o.v; }
+};
+
 TEST(WhatUsersReachFor, ConstructionChainingInserterAndErase) {
     BSTSET<int> listed{5, 1, 5, 9};
     EXPECT_EQ(listed.size(), 4u);
@@ -208,6 +218,22 @@ TEST(WhatUsersReachFor, ConstructionChainingInserterAndErase) {
     std::copy(from.begin(), from.end(), std::inserter(copied, copied.end()));
     EXPECT_EQ(copied.size(), from.size());
     EXPECT_EQ(copied(3), 2);
+    // Whatever the hint, insert returns the value's position.
+    for (const bool atEnd : {true, false}) {
+        const auto at = copied.insert(atEnd ? copied.end() : copied.begin(), 5);
+        ASSERT_TRUE(at != copied.end());
+        EXPECT_EQ(*at, 5);
+        EXPECT_EQ(std::vector<int>(at, copied.end()), (std::vector<int>{5, 8}));
+    }
+    copied >> 5 >> 5;
+
+    // Chained on a temporary, the operators give a set, not a reference to
+    // the temporary, which is gone once the range-for has begun.
+    static_assert(std::is_same_v<decltype(BSTSET<int>{} << 1), BSTSET<int>>);
+    static_assert(std::is_same_v<decltype(std::declval<BSTSET<int>&>() << 1), BSTSET<int>&>);
+    std::vector<int> walked;
+    for (int v : BSTSET<int>{3, 1} << 2 >> 1) walked.push_back(v);
+    EXPECT_EQ(walked, (std::vector<int>{2, 3}));
 
     // erase(v) has std::multiset's meaning: every occurrence goes.
     EXPECT_EQ(copied.erase(3), 2u);
@@ -220,9 +246,20 @@ TEST(WhatUsersReachFor, ConstructionChainingInserterAndErase) {
     for (int v : {5, 1, 9, 3, 7, 3}) unmovable << NoMove(v);
     unmovable >> NoMove(9) >> NoMove(1);
     EXPECT_EQ(unmovable.erase(NoMove(3)), 2u);
+    // Sets of it move and swap all the same: they touch no element.
+    BSTSET<NoMove> moved(std::move(unmovable));
+    BSTSET<NoMove> swapped;
+    swap(moved, swapped);
+    unmovable = std::move(swapped);
     std::vector<int> left;
     for (const NoMove& m : unmovable) left.push_back(m.v);
     EXPECT_EQ(left, (std::vector<int>{5, 7}));
+
+    BSTSET<Constant> constants{Constant(4), Constant(2)};
+    BSTSET<Constant> other(std::move(constants));
+    swap(constants, other);
+    EXPECT_EQ(constants.size(), 2u);
+    EXPECT_EQ(constants.insert(Constant(1))->v, 1);
 }
 
 TEST(WhatUsersReachFor, BoundsMatchStdSetOverTheDistinctValues) {

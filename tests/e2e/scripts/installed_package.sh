@@ -6,7 +6,8 @@ build=$(dirname "$orlo")
 source=$(cd "$e2e/../.." && pwd)
 prefix=$work/prefix
 cmake --install "$build" --prefix "$prefix" > "$work/install.log" || fail "cmake --install: $(tail "$work/install.log")"
-for file in bin/Orlo bin/orlo-dot include/bstset/BSTSET.h include/bstset/Node.h include/bstset/detail/NodePool.h include/bstset/detail/EarlyWalks.h \
+for file in bin/Orlo bin/orlo-dot include/bstset/BSTSET.h include/bstset/Node.h include/bstset/Observer.h include/bstset/ReadAhead.h \
+            include/bstset/detail/Memory.h include/bstset/detail/Walks.h include/bstset/detail/Commit.h \
             share/cmake/Orlo/OrloConfig.cmake share/cmake/Orlo/OrloConfigVersion.cmake share/cmake/Orlo/OrloTargets.cmake \
             share/man/man1/Orlo.1.gz share/man/man1/orlo-dot.1.gz share/doc/orlo/copyright; do
   [ -f "$prefix/$file" ] || fail "not installed: $file"

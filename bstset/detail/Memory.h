@@ -1,15 +1,18 @@
-// NodePool: the memory behind the nodes of one tree.
+// The memory of one tree: the bottom layer of the library, which knows
+// nothing of nodes but their sizes.
 //
 // A tree holds one leaf and (but for the root) one routing node per distinct
 // value, all of two sizes, so each set gets a NodeArena of its own: two
 // BlockPools serving fixed-size blocks from chunks, with no per-block header
 // and no search. Chunks grow geometrically from room for two blocks, so a
 // set of a few values costs a few hundred bytes, and a large tree takes its
-// memory in chunks of up to 1 MiB. Everything an arena holds goes back to
-// the system when its last block is freed or the arena is destroyed,
-// whatever other sets do, and no two sets share a lock.
+// memory in chunks of up to 1 MiB. Freed blocks are handed out again first.
+// Everything an arena holds goes back to the system when its last block is
+// freed or the arena is destroyed, whatever other sets do, and the next
+// chunk is then as small as a new arena's first; no two sets share a lock.
+// Blocks are aligned as their type asks, however much that is.
 //
-// A block does not know its arena: the tree operations are told which arena
+// A block does not know its arena: the tree's walks are told which arena
 // they work in (detail::Update), and a set's nodes are created and destroyed
 // only by them. Nodes made by hand (`new LeafNode<T>(v)`) come from one
 // shared arena, which locks.
@@ -42,6 +45,8 @@
 namespace orlo::detail {
 
 constexpr std::size_t roundUp(std::size_t n, std::size_t to) { return (n + to - 1) / to * to; }
+/// The smallest power of two not below n (1 for 0). Also sizes the
+/// command window's ring (driver/CommandWindow.h).
 constexpr std::size_t powerOfTwoAtLeast(std::size_t n) {
     std::size_t p = 1;
     while (p < n) p *= 2;
@@ -157,15 +162,37 @@ private:
     static constexpr std::size_t kFirstBlocks = 2;
     static constexpr std::size_t kMaxChunk = std::size_t{1} << 20;
 
+    // A block type aligned beyond what plain operator new gives (alignas(64)
+    // elements) has every chunk allocated with its alignment.
+    static constexpr bool kOveraligned = kAlign > __STDCPP_DEFAULT_NEW_ALIGNMENT__;
+    static constexpr std::size_t kChunkAlign = kAlign > kLine ? kAlign : kLine;
+
+    static constexpr bool isLineAligned(std::size_t chunkBytes) { return chunkBytes >= kAlignedChunk; }
+    /// Where the first block of a chunk of that size starts: blocks sit at a
+    /// multiple of kAlign from the chunk's start, which is aligned at least
+    /// as much.
     static constexpr std::size_t firstBlockAt(std::size_t chunkBytes) {
-        return chunkBytes >= kAlignedChunk ? roundUp(sizeof(ChunkHeader), kBlockAlign) : roundUp(sizeof(ChunkHeader), kAlign);
+        return roundUp(sizeof(ChunkHeader), isLineAligned(chunkBytes) && kBlockAlign > kAlign ? kBlockAlign : kAlign);
+    }
+    static void* allocateChunk(std::size_t bytes) {
+        if (isLineAligned(bytes)) return ::operator new(bytes, std::align_val_t{kChunkAlign});
+        if constexpr (kOveraligned) return ::operator new(bytes, std::align_val_t{kAlign});
+        return ::operator new(bytes);
+    }
+    static void releaseChunk(void* chunk, std::size_t bytes) noexcept {
+        if (isLineAligned(bytes)) {
+            ::operator delete(chunk, std::align_val_t{kChunkAlign});
+        } else if constexpr (kOveraligned) {
+            ::operator delete(chunk, std::align_val_t{kAlign});
+        } else {
+            ::operator delete(chunk);
+        }
     }
 
     void grow() {
         std::size_t bytes = roundUp(sizeof(ChunkHeader), kAlign) + nextBlocks_ * kBlock;
-        if (bytes >= kAlignedChunk) bytes = firstBlockAt(bytes) + nextBlocks_ * kBlock;
-        char* chunk = static_cast<char*>(bytes >= kAlignedChunk ? ::operator new(bytes, std::align_val_t{kLine})
-                                                                : ::operator new(bytes));
+        if (isLineAligned(bytes)) bytes = firstBlockAt(bytes) + nextBlocks_ * kBlock;
+        char* chunk = static_cast<char*>(allocateChunk(bytes));
         poison(chunk, bytes);
         unpoison(chunk, sizeof(ChunkHeader));
         auto* header = reinterpret_cast<ChunkHeader*>(chunk);
@@ -178,16 +205,13 @@ private:
         if (nextBlocks_ * kBlock * 2 <= kMaxChunk) nextBlocks_ *= 2;
     }
 
+    /// Gives every chunk back; the next chunk is again the first size.
     void releaseChunks() noexcept {
         while (chunks_ != nullptr) {
             ChunkHeader* next = chunks_->next;
             const std::size_t bytes = chunks_->bytes;
             unpoison(chunks_, bytes);
-            if (bytes >= kAlignedChunk) {
-                ::operator delete(static_cast<void*>(chunks_), std::align_val_t{kLine});
-            } else {
-                ::operator delete(static_cast<void*>(chunks_));
-            }
+            releaseChunk(chunks_, bytes);
             chunks_ = next;
         }
         free_ = nullptr;
@@ -248,12 +272,16 @@ public:
     bool isShared() const noexcept { return mutex_ != nullptr; }
 
     /// Room for the routing nodes a walk must come back to; one walk at a
-    /// time uses it, and never in the shared arena. Kept while the arena
-    /// lives, so a tall tree's walks do not allocate every time.
+    /// time uses it, and never in the shared arena. Kept while the tree
+    /// holds values, so a tall tree's walks do not allocate every time, and
+    /// given back with the tree's last node (releaseScratch()).
     std::vector<Inner*>& scratch() noexcept { return scratch_; }
+    void releaseScratch() noexcept { std::vector<Inner*>().swap(scratch_); }
 
     /// Bytes held from the system for this arena's nodes.
-    std::size_t bytesHeld() const noexcept { return leaves_.chunkBytes() + inners_.chunkBytes(); }
+    std::size_t nodeBytes() const noexcept { return leaves_.chunkBytes() + inners_.chunkBytes(); }
+    /// Everything held from the system: the nodes and the walks' room.
+    std::size_t bytesHeld() const noexcept { return nodeBytes() + scratch_.capacity() * sizeof(Inner*); }
 
     /// Exchanges everything two sets' arenas hold (never the shared one's).
     void swap(NodeArena& other) noexcept {
