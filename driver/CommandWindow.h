@@ -18,32 +18,17 @@
 #pragma once
 
 #include <cstddef>
-#include <cstring>
 #include <exception>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "CommandReader.h"
 #include "Io.h"
-#include "ParseStream.h"
 #include "bstset/detail/Memory.h"
 
 namespace orlo {
-
-/// One command line, read and parsed.
-template <typename T>
-struct Command {
-    enum class Keyword { Add, Del, Other };
-    Keyword keyword = Keyword::Other;
-    bool extracted = false;  // a value was extracted for it
-    T value{};               // what the extraction left in the run's value
-    std::string line;        // as read, keyword included; kept only on request
-
-    bool isAdd() const { return keyword == Keyword::Add; }
-    /// An ADD or DEL with a value: the set is updated.
-    bool updates() const { return extracted && keyword != Keyword::Other; }
-};
 
 /// How far ahead the interpreter reads and hints, in commands: as far as a
 /// walk needs to reach the leaves of a tree of some hundred thousand values
@@ -112,17 +97,9 @@ private:
     /// Takes one line read; a command line joins the window.
     void take(std::string_view line) {
         if (line.size() <= 2) return;
-        parse_.append(line.substr(3));
         const std::size_t slot = (first_ + pending_) & (ring_.size() - 1);
         Command<T>& c = ring_[slot];
-        // Every line that gets here consumes a value, whatever its keyword.
-        // A failed extraction may leave the previous value in place, which
-        // the echo then shows.
-        c.extracted = parse_.extract(value_);
-        c.keyword = std::memcmp(line.data(), "ADD", 3) == 0   ? Command<T>::Keyword::Add
-                    : std::memcmp(line.data(), "DEL", 3) == 0 ? Command<T>::Keyword::Del
-                                                              : Command<T>::Keyword::Other;
-        c.value = value_;
+        reader_.read(line, c);
         if (keepLines_) c.line.assign(line);
         bytes_[slot] = line.size();
         aheadBytes_ += line.size();
@@ -131,8 +108,7 @@ private:
     }
 
     LineReader& file_;
-    ParseStream parse_;
-    T value_{};  // the run's value: what the last extraction left in it
+    CommandReader<T> reader_;  // the run's stream, and its value
     std::size_t capacity_;          // the most commands pending at once
     std::vector<Command<T>> ring_;  // pending_ commands from first_ on; its size a power of two
     std::vector<std::size_t> bytes_ = std::vector<std::size_t>(ring_.size());  // each slot's line length

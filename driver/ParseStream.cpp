@@ -87,9 +87,11 @@ void ParseStream::append(std::string_view text) {
 
 void ParseStream::compact() {
     if (pos_ == text_.size()) {
+        dropped_ += pos_;
         text_.clear();
         pos_ = 0;
     } else if (pos_ >= 4096 && pos_ * 2 >= text_.size()) {
+        dropped_ += pos_;
         text_.erase(0, pos_);
         pos_ = 0;
     }

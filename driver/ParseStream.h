@@ -14,6 +14,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <istream>
 #include <streambuf>
 #include <string>
@@ -40,6 +41,9 @@ public:
     std::size_t held() const { return text_.size() - pos_; }
     /// True once the stream has met text that no extraction can get past.
     bool stuck() const { return stuck_; }
+    /// Bytes of appended text consumed so far (skipped or extracted); once
+    /// stuck, where the character it cannot get past stands.
+    std::uint64_t consumed() const { return dropped_ + pos_; }
 
 private:
     // The unread text as the get area of a stream buffer, so that the
@@ -60,6 +64,7 @@ private:
 
     std::string text_;
     std::size_t pos_ = 0;  // the unread text is text_[pos_, size)
+    std::uint64_t dropped_ = 0;  // consumed bytes no longer held in text_
     bool stuck_ = false;
     Buffer buffer_;
     std::istream stream_;
