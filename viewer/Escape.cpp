@@ -5,13 +5,15 @@ namespace orlo {
 
 namespace {
 
-constexpr char kHex[] = "0123456789abcdef";
-
+/// \xnn in text a person reads; %NN, as URLs write it, in the page's data
+/// (the page's own escaper, bytes.js, writes the same).
 void appendHex(std::string& out, unsigned char byte, char lead) {
+    static constexpr char kLower[] = "0123456789abcdef", kUpper[] = "0123456789ABCDEF";
+    const char* digits = lead == '%' ? kUpper : kLower;
     out += lead;
     if (lead == '\\') out += 'x';
-    out += kHex[byte >> 4];
-    out += kHex[byte & 15];
+    out += digits[byte >> 4];
+    out += digits[byte & 15];
 }
 
 /// The Shown form of one byte, quoted for DOT when asked.
@@ -86,7 +88,7 @@ void appendEscaped(std::string& out, std::string_view text, Escape mode) {
             }
             case Escape::PageData: {
                 const std::size_t n = validUtf8Length(text.substr(i));
-                if (n == 0 || byte == '%' || byte == '<' || byte == '\r' || byte == 0) {
+                if (n == 0 || byte == '%' || byte == '<' || byte == '>' || byte == '\r' || byte == 0) {
                     appendHex(out, byte, '%');
                     ++i;
                 } else {
@@ -97,6 +99,22 @@ void appendEscaped(std::string& out, std::string_view text, Escape mode) {
             }
         }
     }
+}
+
+void unescapePageData(std::string& text) {
+    const auto hex = [](char c) {
+        return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+    };
+    std::size_t out = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size() && hex(text[i + 1]) >= 0 && hex(text[i + 2]) >= 0) {
+            text[out++] = static_cast<char>(hex(text[i + 1]) * 16 + hex(text[i + 2]));
+            i += 2;
+        } else {
+            text[out++] = text[i];
+        }
+    }
+    text.resize(out);
 }
 
 }  // namespace orlo

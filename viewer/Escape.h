@@ -19,15 +19,20 @@ enum class Escape {
     /// line feed, and bytes that are not part of valid UTF-8, as \xNN. For
     /// text a browser shows.
     Text,
-    /// The run's bytes, embedded in the page: %, <, carriage return, NUL and
-    /// bytes that are not part of valid UTF-8 as %XX, all else as it is. An
-    /// HTML parser keeps every other character of the page's UTF-8 as it is,
-    /// and the page turns %XX back into bytes.
+    /// The run's bytes, embedded in the page (in an HTML comment): %, <, >,
+    /// carriage return, NUL and bytes that are not part of valid UTF-8 as
+    /// %XX, all else as it is. An HTML parser keeps every other character of
+    /// the page's UTF-8 as it is, no text can end the comment, and
+    /// unescapePageData() turns %XX back into bytes.
     PageData,
 };
 
 /// Appends text to out as the mode says.
 void appendEscaped(std::string& out, std::string_view text, Escape mode);
+
+/// Escape::PageData undone, in place: each %XX (two hexadecimal digits,
+/// either case) back to the byte it stands for; anything else as it is.
+void unescapePageData(std::string& text);
 
 /// The length of the valid UTF-8 sequence at the start of text (1 to 4), or
 /// 0 when its first byte does not start one.

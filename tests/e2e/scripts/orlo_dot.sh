@@ -189,13 +189,14 @@ orlo_run --after 6 "$work/steps.cmd" | grep -q 'label=".*the walk of 99 in red, 
 # page without a file); without it, a word on standard error and status 1.
 if orlo_run --html > "$work/empty.html" 2> "$work/err"; then
   head -c 15 "$work/empty.html" | grep -q '<!DOCTYPE html>' || fail "--html: not a page"
-  printf 'INT\nADD 1 </script>\n' > "$work/page.cmd"
+  printf 'INT\nADD 1 </script>-->\n' > "$work/page.cmd"
   orlo_run --html "$work/page.cmd" > "$work/page.html" || fail "--html FILE: status $?"
   # Redirected to a page, a file that cannot be opened leaves it empty.
   expect_refusal "cannot open $work/missing.cmd: No such file or directory" --html "$work/missing.cmd"
-  grep -qF 'ADD 1 %3c/script>' "$work/page.html" || fail "--html FILE: the file is not in the page as written"
-  [ "$(grep -c '</script>' "$work/page.html")" = "$(grep -c '</script>' "$work/empty.html")" ] ||
-    fail "--html FILE: the file's text ends a script element"
+  grep -qF '<!--orlo-run INT' "$work/page.html" && grep -qF 'ADD 1 %3C/script%3E--%3E' "$work/page.html" ||
+    fail "--html FILE: the file is not in the page as written"
+  [ "$(grep -c -e '</script>' -e '-->' "$work/page.html")" = "$(grep -c -e '</script>' -e '-->' "$work/empty.html")" ] ||
+    fail "--html FILE: the file's text ends an element or the comment it is in"
 else
   [ $? = 1 ] && grep -q '^orlo-dot: this build has no page' "$work/err" || fail "--html without the page: $(cat "$work/err")"
 fi
