@@ -1,9 +1,17 @@
-# Puts the page together (cmake -P): index.html with page.css, engine.js and
-# view.js put in place of the elements that name them, a content security
-# policy that allows exactly those (by their SHA-256) and nothing else, and
-# the gzip-compressed module; then writes it as bytes into a C++ source.
+# Puts the page together (cmake -P): index.html with page.css put in place of
+# the link to it and the script modules bundled into one script in place of
+# the element that names page.js, a content security policy that allows
+# exactly those (by their SHA-256) and nothing else, and the gzip-compressed
+# module; then writes it as bytes into a C++ source.
 #
-#   cmake -DPAGE_DIR=web/page -DMODULE=orlo-page.wasm -DOUTPUT=PageTemplate.cpp -P EmbedPage.cmake
+#   cmake -DPAGE_DIR=web/page -DMODULES_DIR=build/page/modules "-DSCRIPTS=a;b;page"
+#         -DMODULE=orlo-page.wasm -DOUTPUT=PageTemplate.cpp -P EmbedPage.cmake
+#
+# The modules are bundled by rewriting the two forms they keep to: each is a
+# function whose exports are the object it returns (`export function f` and
+# `export const c` lose the word export, and their names are returned), and
+# `import { a, b } from "./m.js";` takes them from m's object. SCRIPTS lists
+# them each after those it imports.
 #
 # The page keeps two marks for orlo-dot to fill: @ORLO_RUN@ (the command
 # file) and @ORLO_MODULE@ (the module, in base64).
@@ -63,13 +71,41 @@ function(bytes_of file name out)
   set(${out} "extern const unsigned char ${name}[] = {\n${hex}0};\nextern const std::size_t ${name}Size = ${size};\n" PARENT_SCOPE)
 endfunction()
 
+# The variable that holds module `name`'s exports.
+function(module_variable name out)
+  string(MAKE_C_IDENTIFIER "module_${name}" variable)
+  set(${out} ${variable} PARENT_SCOPE)
+endfunction()
+
+set(script "(() => {\n\"use strict\";\n")
+foreach(name IN LISTS SCRIPTS)
+  file(READ ${MODULES_DIR}/${name}.js body)
+  string(REGEX MATCHALL "\nexport (async function|function|const|class) [A-Za-z_$][A-Za-z0-9_$]*" exported "\n${body}")
+  set(names "")
+  foreach(declaration IN LISTS exported)
+    string(REGEX REPLACE ".* ([A-Za-z_$][A-Za-z0-9_$]*)$" "\\1" exported_name "${declaration}")
+    list(APPEND names ${exported_name})
+  endforeach()
+  string(REGEX REPLACE "(^|\n)export (async function|function|const|class) " "\\1\\2 " body "${body}")
+  foreach(imported IN LISTS SCRIPTS)
+    module_variable(${imported} variable)
+    string(REGEX REPLACE "(^|\n)import \\{([^}]*)\\} from \"\\./${imported}\\.js\";" "\\1const {\\2} = ${variable};" body "${body}")
+  endforeach()
+  string(FIND "${body}" "\nimport " left)
+  string(FIND "${body}" "\nexport " unbundled)
+  if(NOT left EQUAL -1 OR NOT unbundled EQUAL -1)
+    message(FATAL_ERROR "EmbedPage: ${name}.js has an import or export of a form the bundle cannot take")
+  endif()
+  list(JOIN names ", " returned)
+  module_variable(${name} variable)
+  string(APPEND script "const ${variable} = (() => {\n${body}\nreturn { ${returned} };\n})();\n")
+endforeach()
+string(APPEND script "})();\n")
+
 file(READ ${PAGE_DIR}/index.html page)
 file(READ ${PAGE_DIR}/page.css style)
-file(READ ${PAGE_DIR}/engine.js engine)
-file(READ ${PAGE_DIR}/view.js view)
-set(script "${engine}\n${view}")
 string(REPLACE "<link rel=\"stylesheet\" href=\"page.css\">" "<style>${style}</style>" page "${page}")
-string(REPLACE "<script src=\"engine.js\"></script>\n<script src=\"view.js\"></script>" "<script>${script}</script>" page "${page}")
+string(REPLACE "<script type=\"module\" src=\"page.js\"></script>" "<script>${script}</script>" page "${page}")
 policy_hash("${style}" style_hash)
 policy_hash("${script}" script_hash)
 string(REPLACE "script-src 'self'" "script-src ${script_hash}" page "${page}")
@@ -78,7 +114,7 @@ string(FIND "${page}" "'self'" found)
 if(NOT found EQUAL -1)
   message(FATAL_ERROR "EmbedPage: the policy still allows 'self'")
 endif()
-foreach(mark "<style>" "<script>${engine}" "@ORLO_RUN@" "@ORLO_MODULE@")
+foreach(mark "<style>" "<script>(() => {" "@ORLO_RUN@" "@ORLO_MODULE@")
   string(FIND "${page}" "${mark}" first)
   string(FIND "${page}" "${mark}" last REVERSE)
   if(first EQUAL -1 OR NOT first EQUAL last)

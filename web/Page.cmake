@@ -4,14 +4,17 @@
 # orlo-dot --html says the page was not built.
 #
 # Sets ORLO_PAGE_SOURCES (the generated source carrying the page, for
-# orlo-dot), ORLO_WASM_ORLO (Orlo.wasm, for the end-to-end tests) and
-# ORLO_PAGE_FILES (the page's own sources, for its tests).
+# orlo-dot), ORLO_WASM_ORLO (Orlo.wasm, for the end-to-end tests),
+# ORLO_PAGE_WASM (the page's module) and ORLO_PAGE_MODULES (the folder of
+# the page's script modules, the generated one among them, for their tests).
 include(ExternalProject)
 
 set(ORLO_PAGE_SOURCES "")
 set(ORLO_WASM_ORLO "")
-set(ORLO_PAGE_FILES index.html page.css engine.js view.js)
-list(TRANSFORM ORLO_PAGE_FILES PREPEND ${CMAKE_CURRENT_LIST_DIR}/page/)
+set(ORLO_PAGE_WASM "")
+set(ORLO_PAGE_MODULES "")
+# The page's script modules, each after those it imports; page.js runs the page.
+set(ORLO_PAGE_SCRIPTS frame-layout layout labels narrate frame engine link bytes scene view page)
 
 set(missing "")
 find_program(ORLO_WASM_CLANG clang++-14)
@@ -54,13 +57,40 @@ ExternalProject_Add(orlo_wasm
   BUILD_BYPRODUCTS ${wasm_dir}/Orlo.wasm ${wasm_dir}/orlo-page.wasm)
 set(ORLO_WASM_ORLO ${wasm_dir}/Orlo.wasm)
 
-# The page: its HTML with the style, the scripts and the compressed module
-# put in, as bytes in a source file orlo-dot is built with.
+set(ORLO_PAGE_WASM ${wasm_dir}/orlo-page.wasm)
+
+# The frame's layout for the page's scripts, written from the one definition
+# the session is built from (Frame.h).
+add_executable(orlo-frame-layout ${CMAKE_CURRENT_LIST_DIR}/FrameLayoutJs.cpp)
+target_link_libraries(orlo-frame-layout PRIVATE orlo_warnings)
+
+# The page's modules in one folder: the sources and the generated layout.
+# Node runs the pure ones' tests from here; the page bundles them.
+set(ORLO_PAGE_MODULES ${CMAKE_BINARY_DIR}/page/modules)
+set(module_files "")
+foreach(name IN LISTS ORLO_PAGE_SCRIPTS)
+  list(APPEND module_files ${ORLO_PAGE_MODULES}/${name}.js)
+  if(NOT name STREQUAL "frame-layout")
+    add_custom_command(OUTPUT ${ORLO_PAGE_MODULES}/${name}.js
+      COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_CURRENT_LIST_DIR}/page/${name}.js ${ORLO_PAGE_MODULES}/${name}.js
+      DEPENDS ${CMAKE_CURRENT_LIST_DIR}/page/${name}.js VERBATIM)
+  endif()
+endforeach()
+add_custom_command(OUTPUT ${ORLO_PAGE_MODULES}/frame-layout.js
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${ORLO_PAGE_MODULES}
+  COMMAND orlo-frame-layout > ${ORLO_PAGE_MODULES}/frame-layout.js
+  DEPENDS orlo-frame-layout VERBATIM)
+add_custom_target(orlo_page_modules ALL DEPENDS ${module_files})
+
+# The page: its HTML with the style, the modules bundled into one script and
+# the compressed module put in, as bytes in a source file orlo-dot is built with.
 set(page_source ${CMAKE_BINARY_DIR}/page/PageTemplate.cpp)
 add_custom_command(OUTPUT ${page_source}
-  COMMAND ${CMAKE_COMMAND} -DPAGE_DIR=${CMAKE_CURRENT_LIST_DIR}/page -DMODULE=${wasm_dir}/orlo-page.wasm
+  COMMAND ${CMAKE_COMMAND} -DPAGE_DIR=${CMAKE_CURRENT_LIST_DIR}/page -DMODULES_DIR=${ORLO_PAGE_MODULES}
+          "-DSCRIPTS=${ORLO_PAGE_SCRIPTS}" -DMODULE=${wasm_dir}/orlo-page.wasm
           -DOUTPUT=${page_source} -P ${CMAKE_CURRENT_LIST_DIR}/EmbedPage.cmake
-  DEPENDS ${ORLO_PAGE_FILES} ${wasm_dir}/orlo-page.wasm ${CMAKE_CURRENT_LIST_DIR}/EmbedPage.cmake orlo_wasm
+  DEPENDS ${module_files} ${CMAKE_CURRENT_LIST_DIR}/page/index.html ${CMAKE_CURRENT_LIST_DIR}/page/page.css
+          ${wasm_dir}/orlo-page.wasm ${CMAKE_CURRENT_LIST_DIR}/EmbedPage.cmake orlo_wasm
   COMMENT "Putting the page together"
   VERBATIM)
 set(ORLO_PAGE_SOURCES ${page_source})

@@ -1,344 +1,492 @@
-// The wasm entry point of the page: Orlo's own interpreter, stepped one
-// command at a time, with the tree after each step handed to the page.
+// The wasm entry point of the page: Orlo's own interpreter and BSTSET,
+// stepped through a command file, each step told as the set's update
+// reported it.
 //
-// The page copies a command file into orlo_input()'s room, calls
-// orlo_load(), then orlo_run_to(k) for any step k (0: before the first
-// command) and reads the frame orlo_run_to() returns: what the step printed,
-// the tree after it, the walk of its value and the tree's figures. Going
-// back runs the file again from its start; going forward goes on from where
-// the run stands.
+// The page copies a command file into orlo_input()'s room and calls
+// orlo_load(); then orlo_go(k) brings the run to step k and returns a frame
+// (Frame.h) describing it: the command and what Orlo printed for it, the
+// walk with each comparison, what the update changed, the drawn part of the
+// tree before and after it, and the tree's figures. orlo_search() walks the
+// tree as it stands toward a value read from the text in
+// orlo_query_input()'s room, as a command's value is read, and describes
+// that walk in a frame of the same form. The ids in orlo_opened()'s room
+// name folds the page wants drawn open.
 //
-// A frame is 32-bit words (little-endian), then text:
-//   [0] steps done  [1] steps in the file  [2] kind: 0 before any command,
-//   1 ADD, 2 DEL, 3 another keyword  [3] 1 when a value was read and the set
-//   updated  [4] the value's count before  [5] its count after  [6] its
-//   depth after (-1: not held)  [7] nodes N  [8] walk length W  [9] figure
-//   words F  [10] text bytes  [11] the element type: 0 none, 1 INT,
-//   2 DOUBLE, 3 STRING
-//   then 4 text spans (offset, length): the command line, the value as
-//   printed, what the step printed, the listing (once the last step is
-//   done)
-//   then N nodes, pre-order, 10 words each: id, 1 for a leaf, depth, count,
-//   nodes in its subtree, smallest (offset, length), largest (offset, length),
-//   a key of what it shows (its bounds or value and count: a node whose key
-//   changes from one step to the next changed)
-//   then W node numbers: the query walk of the value, root first
-//   then F words of figures: distinct, occurrences (low, high), routing
-//   nodes, height, average leaf depth x 1000, leaves at depths 1..height
-//   then the text: UTF-8, every value and line escaped as Escape::Text says.
-//
-// orlo_search() walks the tree as it stands toward a value read from the
-// text in orlo_query_input()'s room, as a command's value is read. Its
-// result is words: [0] 1 when a value was read, [1] its count, [2] its depth
-// (-1: not held), [3] the walk's length W, then W node numbers of the frame
-// last made, then the length of the value as printed and its text.
+// Should Orlo stop in the middle of a step (out of memory: this runtime
+// ends the run, see WasiRuntime.cpp), the word orlo_progress() points to
+// names the step it was carrying out.
+#include <charconv>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <memory>
-#include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
 #include "Escape.h"
-#include "Figures.h"
 #include "Format.h"
+#include "Frame.h"
 #include "Interpreter.h"
 #include "Io.h"
 #include "ParseStream.h"
+#include "session/FrameWriter.h"
+#include "session/RunFile.h"
+#include "session/Stepper.h"
+#include "session/Trace.h"
+#include "session/TreeShape.h"
+#include "session/View.h"
+#include "bstset/detail/Access.h"
 
 namespace orlo {
+namespace session {
+
+void appendExact(std::string& out, double value) {
+    std::string printed;
+    appendValue(printed, value);
+    if (!std::isfinite(value)) return;  // printed in full already
+    char text[32];
+    const std::to_chars_result r = std::to_chars(text, text + sizeof text, value);
+    const std::string_view exact(text, static_cast<std::size_t>(r.ptr - text));
+    if (exact != printed) out.append(exact);
+}
+
 namespace {
 
-constexpr std::size_t kHeaderWords = 12;
-constexpr std::size_t kNodeWords = 10;
+/// The most bytes of the listing a frame carries: its first lines, a line
+/// saying how many are left out, and its last lines.
+constexpr std::size_t kListingEnds = 32 << 10;
 
-/// A frame under construction.
-class Frame {
-public:
-    void start() {
-        words.assign(kHeaderWords, 0);
-        text_.clear();
-    }
-    /// Appends a span of text, escaped for display.
-    void span(std::string_view raw) {
-        const std::size_t start = text_.size();
-        appendEscaped(text_, raw, Escape::Text);
-        words.push_back(static_cast<std::uint32_t>(start));
-        words.push_back(static_cast<std::uint32_t>(text_.size() - start));
-    }
-    /// The words and the text in one block.
-    const std::uint8_t* finish() {
-        words[10] = static_cast<std::uint32_t>(text_.size());
-        block_.resize(words.size() * 4 + text_.size());
-        std::memcpy(block_.data(), words.data(), words.size() * 4);
-        std::memcpy(block_.data() + words.size() * 4, text_.data(), text_.size());
-        return block_.data();
-    }
+using frame::Header;
+using frame::Spans;
 
-    std::vector<std::uint32_t> words;
+/// Of a long walk, the comparisons a frame carries: its first ones and its
+/// last ones (the page draws the end and narrates both ends).
+constexpr std::size_t kWalkHead = 8;
+constexpr std::size_t kWalkTail = 64;
 
-private:
-    std::string text_;
-    std::vector<std::uint8_t> block_;
+/// What the page asked to see.
+struct View {
+    Opened opened;                 // folds drawn open
+    std::size_t mostPath = 64;     // path levels drawn; the rest above is folded
 };
 
-/// Steps through one command file of one element type.
+/// A run of one element type, seen through frames.
 class Run {
 public:
     virtual ~Run() = default;
-    /// Carries out the next command; false when there is none left.
-    virtual bool step() = 0;
-    /// Prints the listing, once, after the last command.
-    virtual void list() = 0;
-    /// Describes the run as it stands; `stepped`: a command has been carried
-    /// out (the last one is described).
-    virtual void describe(Frame& frame, bool stepped) = 0;
-    /// The walk toward a value read from `text` in the tree as it stands.
-    virtual std::vector<std::uint32_t> search(std::string_view text, std::string& shown) = 0;
-};
-
-/// FNV-1a over text, from `hash` on.
-std::uint32_t fnv(std::string_view text, std::uint32_t hash) {
-    for (const char c : text) hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
-    return (hash ^ 0xffu) * 16777619u;  // ends the text: "a","b" differs from "ab",""
-}
-
-struct NoHints {
-    template <typename T>
-    void operator()(const T&) const noexcept {}
+    virtual void go(std::uint32_t k, FrameWriter& frame, const View& view) = 0;
+    virtual void search(std::string_view text, FrameWriter& frame, const View& view) = 0;
+    virtual const std::uint32_t* progress() const = 0;
+    virtual std::uint32_t known() const = 0;
+    virtual std::uint32_t move(std::uint32_t k, std::uint64_t budget) = 0;
 };
 
 template <typename T>
 class TypedRun final : public Run {
 public:
-    explicit TypedRun(LineReader& file) : commands_(file, 0, true, NoHints{}) {}
+    explicit TypedRun(const RunFile& file) : file_(file), stepper_(file) {}
 
-    bool step() override {
-        const Command<T>* c = commands_.next();
-        if (c == nullptr) return false;
+    void go(std::uint32_t k, FrameWriter& frame, const View& view) override {
+        k = std::min(k, file_.steps());
+        frame.header(Header::done) = k;
+        if (k == 0) {
+            stepper_.moveTo(0);
+            frame.header(Header::kind) = static_cast<std::uint32_t>(frame::Kind::start);
+            describeTree(frame, 0);
+            return;
+        }
+        stepper_.moveTo(k - 1);
+        const Command<T> c = stepper_.commandAt(k);
+        // The tree before the command, around the path its value takes.
+        std::vector<Drawn<T>> before;
+        int countBefore = 0;
+        if (c.updates()) {
+            std::vector<const Node<T>*> path = queryPath(c.value);
+            countBefore = stepper_.set()(c.value);
+            before = capture(stepper_.set(), stepper_.shape(), path, view.opened, view.mostPath);
+        }
+        Trace<T> trace(true);
+        std::unordered_set<const void*> drawn;
+        for (const Drawn<T>& d : before) drawn.insert(d.node);
+        trace.watched = &drawn;
         printed_.text.clear();
-        last_ = *c;
-        countBefore_ = c->updates() ? set_(c->value) : 0;
-        answer(*c, out_, set_, shown_);
-        return true;
-    }
+        stepper_.runNext(trace, out_);
+        const bool changed = !trace.made.empty() || !trace.gone.empty() || trace.count.leaf != nullptr;
 
-    void list() override {
-        if (!listed_) printListing(set_, listing_);
-        listed_ = true;
-    }
+        frame.header(Header::kind) = static_cast<std::uint32_t>(c.keyword == Command<T>::Keyword::Add   ? frame::Kind::add
+                                                                : c.keyword == Command<T>::Keyword::Del ? frame::Kind::del
+                                                                                                        : frame::Kind::other);
+        std::uint32_t flags = c.extracted ? frame::extracted : 0;
+        if (stepper_.stuckAfter(k)) flags |= frame::stuck;
+        frame.header(Header::flags) = flags;
+        frame.header(Header::countBefore) = static_cast<std::uint32_t>(countBefore);
+        std::string text(file_.line(k));
+        frame.span(Spans::line, text);
+        text.clear();
+        appendValue(text, c.value);
+        frame.span(Spans::value, text, kLabelEnds);
+        text.clear();
+        appendExact(text, c.value);
+        frame.span(Spans::exact, text, kLabelEnds);
+        putPrinted(frame, printed_.text);
+        text.clear();
+        stepper_.waitingAfter(k, text);
+        frame.span(Spans::waiting, text);
+        frame.header(Header::waitingLine) = stepper_.waitingLineAfter(k);
 
-    void describe(Frame& frame, bool stepped) override {
-        std::vector<std::uint32_t>& w = frame.words;
-        const Command<T>* c = stepped ? &*last_ : nullptr;
-        w[6] = 0xffffffffu;
-        std::string value;
-        if (c != nullptr) {
-            w[2] = c->keyword == Command<T>::Keyword::Add ? 1 : c->keyword == Command<T>::Keyword::Del ? 2 : 3;
-            w[3] = c->updates() ? 1 : 0;
-            if (c->updates()) {
-                w[4] = static_cast<std::uint32_t>(countBefore_);
-                w[5] = static_cast<std::uint32_t>(set_(c->value));
-                w[6] = static_cast<std::uint32_t>(set_[c->value]);
+        if (c.updates()) {
+            frame.header(Header::countAfter) = static_cast<std::uint32_t>(stepper_.set()(c.value));
+            frame.header(Header::depth) = static_cast<std::uint32_t>(stepper_.set()[c.value]);
+            writeWalk(frame, trace, c.value);
+            writeChange(frame, trace);
+            std::vector<const Node<T>*> path;
+            for (const auto& p : trace.walk) path.push_back(p.node);
+            if (!changed) {
+                // Nothing changed: the tree before is the tree after.
+                if (trace.end != nullptr) path.push_back(trace.end);
+                before = capture(stepper_.set(), stepper_.shape(), path, view.opened, view.mostPath);
+            } else if (!trace.made.empty()) {
+                // The reached leaf's place went to the new routing node, over it and the new leaf.
+                for (const Node<T>* n : trace.made) {
+                    if (const_cast<Node<T>*>(n)->getType() == 0) path.push_back(n);
+                }
+                for (const Node<T>* n : trace.made) {
+                    if (const_cast<Node<T>*>(n)->getType() == 1) path.push_back(n);
+                }
+            } else if (!trace.gone.empty()) {
+                // The routing node went; its other child took its place.
+                if (!path.empty()) path.back() = trace.walk.back().other;
+            } else {
+                path.push_back(trace.end);
             }
-            appendValue(value, c->value);
+            frame.header(Header::beforeNodes) = static_cast<std::uint32_t>(before.size());
+            write(frame, before);
+            const std::vector<Drawn<T>> after = capture(stepper_.set(), stepper_.shape(), path, view.opened, view.mostPath);
+            frame.header(Header::afterNodes) = static_cast<std::uint32_t>(after.size());
+            write(frame, after);
+        } else {
+            frame.header(Header::depth) = static_cast<std::uint32_t>(-1);
+            const std::vector<Drawn<T>> after = capture(stepper_.set(), stepper_.shape(), {}, view.opened, view.mostPath);
+            frame.header(Header::afterNodes) = static_cast<std::uint32_t>(after.size());
+            write(frame, after);
         }
-        frame.span(c != nullptr ? std::string_view(c->line) : std::string_view());
-        frame.span(value);
-        frame.span(stepped ? std::string_view(printed_.text) : std::string_view());
-        frame.span(listed_ ? std::string_view(listingText_.text) : std::string_view());
-
-        // The nodes, pre-order. A node's subtree ends where the next node no
-        // deeper than it starts.
-        const std::size_t first = w.size();
-        std::unordered_map<const void*, std::uint32_t> number;
-        std::vector<std::uint32_t> open;  // nodes whose subtree goes on
-        std::uint32_t n = 0;
-        const auto close = [&](int depth) {
-            while (!open.empty() && static_cast<int>(w[first + kNodeWords * open.back() + 2]) >= depth) {
-                w[first + kNodeWords * open.back() + 4] = n - open.back();
-                open.pop_back();
-            }
-        };
-        std::string label;
-        set_.visit([&](const typename BSTSET<T>::NodeView& node) {
-            close(node.depth);
-            open.push_back(n);
-            number.emplace(node.id, n);
-            w.push_back(static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(node.id)));
-            w.push_back(node.leaf ? 1 : 0);
-            w.push_back(static_cast<std::uint32_t>(node.depth));
-            w.push_back(static_cast<std::uint32_t>(node.count));
-            w.push_back(0);  // its subtree's size, once known
-            label.clear();
-            appendValue(label, node.smallest);
-            frame.span(label);
-            std::uint32_t key = fnv(label, 2166136261u);
-            if (!node.leaf) {
-                label.clear();
-                appendValue(label, node.largest);
-            }
-            frame.span(label);
-            key = fnv(label, key) ^ static_cast<std::uint32_t>(node.count) * 16777619u;
-            w.push_back(key);
-            ++n;
-        });
-        close(0);
-        w[7] = n;
-
-        if (c != nullptr && c->updates()) {
-            set_.visitPath(c->value, [&](const typename BSTSET<T>::NodeView& node) {
-                w.push_back(number.at(node.id));
-                ++w[8];
-            });
-        }
-
-        const TreeFigures f = figuresOf(set_);
-        const std::size_t figuresAt = w.size();
-        w.push_back(static_cast<std::uint32_t>(f.distinct));
-        w.push_back(static_cast<std::uint32_t>(static_cast<unsigned long long>(f.occurrences) & 0xffffffffu));
-        w.push_back(static_cast<std::uint32_t>(static_cast<unsigned long long>(f.occurrences) >> 32));
-        w.push_back(static_cast<std::uint32_t>(f.routing));
-        w.push_back(static_cast<std::uint32_t>(f.height));
-        w.push_back(static_cast<std::uint32_t>(f.averageLeafDepth * 1000 + 0.5));
-        for (int d = 1; d <= f.height; ++d) w.push_back(static_cast<std::uint32_t>(f.leavesAtDepth[static_cast<std::size_t>(d)]));
-        w[9] = static_cast<std::uint32_t>(w.size() - figuresAt);
+        describeTree(frame, k);
     }
 
-    std::vector<std::uint32_t> search(std::string_view text, std::string& shown) override {
-        std::vector<std::uint32_t> out = {0, 0, 0xffffffffu, 0};
+    void search(std::string_view text, FrameWriter& frame, const View& view) override {
+        frame.header(Header::done) = stepper_.at();
+        frame.header(Header::kind) = static_cast<std::uint32_t>(frame::Kind::search);
         ParseStream parse;
         parse.append(text);
-        T value{};
-        if (!parse.extract(value)) return out;
-        appendValue(shown, value);
-        out[0] = 1;
-        out[1] = static_cast<std::uint32_t>(set_(value));
-        out[2] = static_cast<std::uint32_t>(set_[value]);
-        std::unordered_map<const void*, std::uint32_t> number;
-        std::uint32_t n = 0;
-        set_.visit([&](const typename BSTSET<T>::NodeView& node) { number.emplace(node.id, n++); });
-        set_.visitPath(value, [&](const typename BSTSET<T>::NodeView& node) {
-            out.push_back(number.at(node.id));
-            ++out[3];
-        });
-        return out;
+        T v{};
+        if (!parse.extract(v)) return;  // flags say no value was read
+        frame.header(Header::flags) = frame::extracted;
+        std::string shown;
+        appendValue(shown, v);
+        frame.span(Spans::value, shown, kLabelEnds);
+        shown.clear();
+        appendExact(shown, v);
+        frame.span(Spans::exact, shown, kLabelEnds);
+        frame.header(Header::countAfter) = static_cast<std::uint32_t>(stepper_.set()(v));
+        frame.header(Header::depth) = static_cast<std::uint32_t>(stepper_.set()[v]);
+        // A query's walk: at each routing node, by the right side's smallest value.
+        const std::vector<const Node<T>*> path = queryPath(v);
+        const std::size_t skipped = path.size() > kWalkHead + kWalkTail + 1 ? path.size() - 1 - kWalkHead - kWalkTail : 0;
+        frame.header(Header::walkSkipped) = static_cast<std::uint32_t>(skipped);
+        for (std::size_t i = 0; i < path.size(); ++i) {
+            if (i == kWalkHead && skipped > 0) i += skipped;
+            const Node<T>* n = path[i];
+            const std::size_t at = frame.record(frame::WalkItem::kWords);
+            frame.word(at + frame::WalkItem::node) = id(n);
+            auto* node = const_cast<Node<T>*>(n);
+            if (node->getType() == 1) {
+                frame.word(at + frame::WalkItem::how) = static_cast<std::uint32_t>(frame::WalkHow::leaf);
+                frame.word(at + frame::WalkItem::holds) = node->leftMin() == v ? 1 : 0;
+                continue;
+            }
+            const T& bound = node->getRight()->leftMin();
+            frame.word(at + frame::WalkItem::how) = static_cast<std::uint32_t>(frame::WalkHow::rightSmallest);
+            frame.word(at + frame::WalkItem::right) = v < bound ? 0 : 1;
+            putValue(frame, at + frame::WalkItem::boundAt, at + frame::WalkItem::exactAt, bound);
+        }
+        frame.header(Header::walkItems) = static_cast<std::uint32_t>(path.size() - skipped);
+        const std::vector<Drawn<T>> nodes = capture(stepper_.set(), stepper_.shape(), path, view.opened, view.mostPath);
+        frame.header(Header::afterNodes) = static_cast<std::uint32_t>(nodes.size());
+        write(frame, nodes);
+        describeTree(frame, stepper_.at());
     }
 
+    const std::uint32_t* progress() const override { return stepper_.progress(); }
+    std::uint32_t known() const override { return stepper_.known(); }
+    std::uint32_t move(std::uint32_t k, std::uint64_t budget) override { return stepper_.moveTo(k, budget); }
+
 private:
+    static std::uint32_t id(const void* node) { return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(node)); }
+
+    /// The nodes a query for v passes, root first, ending at a leaf.
+    std::vector<const Node<T>*> queryPath(const T& v) const {
+        std::vector<const Node<T>*> path;
+        stepper_.set().visitPath(v, [&](const auto& node) { path.push_back(static_cast<const Node<T>*>(node.id)); });
+        return path;
+    }
+
+    /// A value as printed and, where that rounds, in full.
+    static void putValue(FrameWriter& frame, std::size_t printedAt, std::size_t exactAt, const T& value) {
+        std::string text;
+        appendValue(text, value);
+        frame.put(printedAt, text);
+        text.clear();
+        appendExact(text, value);
+        frame.put(exactAt, text);
+    }
+
+    void writeWalk(FrameWriter& frame, const Trace<T>& trace, const T& v) {
+        const std::size_t n = trace.walk.size();
+        const std::size_t skipped = n > kWalkHead + kWalkTail ? n - kWalkHead - kWalkTail : 0;
+        frame.header(Header::walkSkipped) = static_cast<std::uint32_t>(skipped);
+        for (std::size_t i = 0; i < n; ++i) {
+            if (i == kWalkHead && skipped > 0) i += skipped;
+            const auto& p = trace.walk[i];
+            const std::size_t at = frame.record(frame::WalkItem::kWords);
+            frame.word(at + frame::WalkItem::node) = id(p.node);
+            frame.word(at + frame::WalkItem::how) = static_cast<std::uint32_t>(howOf(p.how));
+            // Outside a node's range, "right" says the value lies above it.
+            const bool right = p.how == Compared::OutsideRange ? !(v < p.bound) : p.right;
+            frame.word(at + frame::WalkItem::right) = right ? 1 : 0;
+            putValue(frame, at + frame::WalkItem::boundAt, at + frame::WalkItem::exactAt, p.bound);
+        }
+        std::uint32_t items = static_cast<std::uint32_t>(n - skipped);
+        if (trace.end != nullptr) {
+            const std::size_t at = frame.record(frame::WalkItem::kWords);
+            frame.word(at + frame::WalkItem::node) = id(trace.end);
+            frame.word(at + frame::WalkItem::how) = static_cast<std::uint32_t>(frame::WalkHow::leaf);
+            frame.word(at + frame::WalkItem::holds) = trace.holds ? 1 : 0;
+            ++items;
+        }
+        frame.header(Header::walkItems) = items;
+    }
+
+    static frame::WalkHow howOf(Compared how) {
+        switch (how) {
+            case Compared::RightSmallest: return frame::WalkHow::rightSmallest;
+            case Compared::LeftLargest: return frame::WalkHow::leftLargest;
+            case Compared::OutsideRange: return frame::WalkHow::outsideRange;
+            case Compared::BetweenSides: return frame::WalkHow::betweenSides;
+        }
+        return frame::WalkHow::leaf;
+    }
+
+    void writeChange(FrameWriter& frame, const Trace<T>& trace) {
+        std::uint32_t items = 0;
+        const auto item = [&](frame::ChangeWhat what, const void* node) {
+            const std::size_t at = frame.record(frame::ChangeItem::kWords);
+            frame.word(at + frame::ChangeItem::what) = static_cast<std::uint32_t>(what);
+            frame.word(at + frame::ChangeItem::node) = id(node);
+            ++items;
+            return at;
+        };
+        for (const auto& e : trace.bounds) {
+            const std::size_t at = item(frame::ChangeWhat::bound, e.node);
+            frame.word(at + frame::ChangeItem::largest) = e.largest ? 1 : 0;
+            frame.put(at + frame::ChangeItem::oldAt, e.before);
+            frame.put(at + frame::ChangeItem::newAt, e.after);
+        }
+        if (trace.count.leaf != nullptr) {
+            const std::size_t at = item(frame::ChangeWhat::count, trace.count.leaf);
+            frame.word(at + frame::ChangeItem::before) = static_cast<std::uint32_t>(trace.count.before);
+            frame.word(at + frame::ChangeItem::after) = static_cast<std::uint32_t>(trace.count.after);
+        }
+        for (const Node<T>* n : trace.made) item(frame::ChangeWhat::created, n);
+        for (const Node<T>* n : trace.gone) item(frame::ChangeWhat::freed, n);
+        if (!trace.gone.empty() && !trace.walk.empty()) item(frame::ChangeWhat::rose, trace.walk.back().other);
+        frame.header(Header::changeItems) = items;
+    }
+
+    /// What Orlo printed for the step, each over-long line cut to its ends.
+    static void putPrinted(FrameWriter& frame, std::string_view printed) {
+        std::string shown;
+        bool cut = false;
+        for (std::size_t at = 0; at < printed.size();) {
+            std::size_t end = printed.find('\n', at);
+            if (end == std::string_view::npos) end = printed.size();
+            const std::string_view line = printed.substr(at, end - at);
+            cut |= FrameWriter::appendCut(shown, line, kLineEnds);
+            shown += '\n';
+            at = end + 1;
+        }
+        frame.span(Spans::printed, shown, shown.size());
+        if (cut) {
+            frame.word(Header::kWords + Spans::printed * frame::Span::kWords + frame::Span::whole) =
+                static_cast<std::uint32_t>(printed.size());
+        }
+    }
+
+    /// The figures, and the listing once the last command is done.
+    void describeTree(FrameWriter& frame, std::uint32_t k) {
+        const TreeShape<T>& shape = stepper_.shape();
+        const std::vector<std::uint32_t>& depths = shape.leavesAtDepth();
+        const std::size_t at = frame.record(frame::Figures::kWords);
+        std::uint64_t distinct = 0;
+        for (const std::uint32_t n : depths) distinct += n;
+        const std::uint64_t occurrences = stepper_.set().size();
+        frame.word(at + frame::Figures::distinct) = static_cast<std::uint32_t>(distinct);
+        frame.word(at + frame::Figures::occurrencesLow) = static_cast<std::uint32_t>(occurrences);
+        frame.word(at + frame::Figures::occurrencesHigh) = static_cast<std::uint32_t>(occurrences >> 32);
+        frame.word(at + frame::Figures::routing) = static_cast<std::uint32_t>(shape.routingNodes());
+        frame.word(at + frame::Figures::height) = static_cast<std::uint32_t>(depths.size() - 1);
+        frame.word(at + frame::Figures::depthSumLow) = static_cast<std::uint32_t>(shape.depthSum());
+        frame.word(at + frame::Figures::depthSumHigh) = static_cast<std::uint32_t>(shape.depthSum() >> 32);
+        for (std::size_t d = 1; d < depths.size(); ++d) frame.push(depths[d]);
+        frame.header(Header::figureWords) = static_cast<std::uint32_t>(frame::Figures::kWords + depths.size() - 1);
+        std::uint32_t flags = frame.header(Header::flags);
+        if (stepper_.unorderedAfter(k)) flags |= frame::unordered;
+        if (k == file_.steps()) {
+            flags |= frame::listed;
+            putListing(frame);
+        }
+        frame.header(Header::flags) = flags;
+    }
+
+    /// The listing: each distinct value once, ascending. A long one is cut
+    /// to its first and last lines, with a line saying how many are left
+    /// out: its ends are read from the tree's two ends, so a large tree's
+    /// listing costs what is shown.
+    void putListing(FrameWriter& frame) {
+        std::string head, tail, value;
+        std::uint64_t lines = 0;
+        for (const T& v : stepper_.set()) {
+            value.clear();
+            appendValue(value, v);
+            value += '\n';
+            if (head.size() + value.size() > kListingEnds) break;
+            head += value;
+            ++lines;
+        }
+        const std::uint64_t distinct = stepper_.shape().of(detail::Access::root(stepper_.set())).leaves;
+        // The last lines, from the largest value down, in a walk of the tree
+        // right to left.
+        std::vector<std::string> last;
+        std::size_t tailBytes = 0;
+        std::vector<Node<T>*> stack;
+        if (lines < distinct) stack.push_back(detail::Access::root(stepper_.set()));
+        while (!stack.empty() && lines + last.size() < distinct) {
+            Node<T>* n = stack.back();
+            stack.pop_back();
+            if (n->getType() == 0) {
+                stack.push_back(n->getLeft());
+                stack.push_back(n->getRight());
+                continue;
+            }
+            value.clear();
+            appendValue(value, n->leftMin());
+            value += '\n';
+            if (tailBytes + value.size() > kListingEnds) break;
+            tailBytes += value.size();
+            last.push_back(value);
+        }
+        std::string text = std::move(head);
+        const std::uint64_t skipped = distinct - lines - last.size();
+        if (skipped > 0) text += "\xe2\x80\xa6 " + std::to_string(skipped) + " more lines \xe2\x80\xa6\n";
+        for (std::size_t i = last.size(); i-- > 0;) text += last[i];
+        frame.span(Spans::listing, text, text.size());
+    }
+
+    const RunFile& file_;
+    Stepper<T> stepper_;
     StringSink printed_;
     LineWriter out_{printed_};
-    StringSink listingText_;
-    LineWriter listing_{listingText_};
-    BSTSET<T> set_;
-    CommandWindow<T, NoHints> commands_;
-    std::string shown_;
-    std::optional<Command<T>> last_;  // the command of the last step
-    int countBefore_ = 0;
-    bool listed_ = false;
 };
 
 /// The command file the page gave, and the run through it.
 class Session {
 public:
     char* input(std::size_t n) {
-        text_.resize(n);
-        return text_.data();
+        input_.resize(n);
+        return input_.data();
     }
 
     /// Takes the text in input()'s room as a command file; returns its
     /// element type (0: the first line names none, and nothing is done).
-    int load() {
-        steps_ = countSteps();
-        restart();
-        return type_;
+    std::uint32_t load() {
+        run_.reset();
+        file_.load(std::move(input_));
+        input_ = std::string();
+        withElementType(file_.type(), [&](auto tag) {
+            using T = typename decltype(tag)::type;
+            run_ = std::make_unique<TypedRun<T>>(file_);
+        });
+        return static_cast<std::uint32_t>(file_.type());
     }
 
-    /// Runs to step k (or the last one) and describes it.
-    const std::uint8_t* runTo(int k) {
-        if (k < done_) restart();
-        while (run_ != nullptr && done_ < k && run_->step()) ++done_;
-        if (run_ != nullptr && done_ == steps_) run_->list();
+    /// As load(), the text in input()'s room being written as the page
+    /// embeds a run (Escape::PageData).
+    std::uint32_t loadPageData() {
+        unescapePageData(input_);
+        return load();
+    }
+
+    const std::uint8_t* go(std::uint32_t k) {
         frame_.start();
-        frame_.words[0] = static_cast<std::uint32_t>(done_);
-        frame_.words[1] = static_cast<std::uint32_t>(steps_);
-        frame_.words[11] = static_cast<std::uint32_t>(type_);
-        if (run_ != nullptr) {
-            run_->describe(frame_, done_ > 0);
-        } else {
-            for (int i = 0; i < 4; ++i) frame_.span(std::string_view());
-        }
+        header();
+        if (run_ != nullptr) run_->go(k, frame_, view_);
+        frame_.header(Header::known) = known();
         return frame_.finish();
     }
 
-    std::size_t frameSize() const { return frame_.words.size() * 4 + frame_.words[10]; }
-
-    int steps() const { return steps_; }
-
-    /// The walk toward the value the text in input()'s room holds; see the
-    /// layout above. Does not take that text as a command file.
-    const std::uint32_t* search(std::size_t n) {
-        std::string shown;
-        found_ = run_ != nullptr ? run_->search(std::string_view(query_.data(), n), shown) : std::vector<std::uint32_t>{0, 0, 0xffffffffu, 0};
-        found_.push_back(static_cast<std::uint32_t>(shown.size()));
-        std::string escaped;
-        appendEscaped(escaped, shown, Escape::Text);
-        found_.back() = static_cast<std::uint32_t>(escaped.size());
-        const std::size_t words = found_.size();
-        found_.resize(words + (escaped.size() + 3) / 4);
-        std::memcpy(found_.data() + words, escaped.data(), escaped.size());
-        return found_.data();
+    const std::uint8_t* search(std::size_t n) {
+        frame_.start();
+        header();
+        if (run_ != nullptr) run_->search(std::string_view(query_.data(), n), frame_, view_);
+        return frame_.finish();
     }
+
+    /// Takes the run toward the tree after step k, spending at most `budget`
+    /// work (Stepper::moveTo()); returns the step it stands after.
+    std::uint32_t move(std::uint32_t k, std::uint32_t budget) { return run_ != nullptr ? run_->move(k, budget) : 0; }
+
+    std::size_t frameSize() const { return frame_.size(); }
+    const char* fileData() const { return file_.bytes().data(); }
+    std::size_t fileSize() const { return file_.bytes().size(); }
+    std::uint32_t steps() const { return file_.steps(); }
 
     char* queryInput(std::size_t n) {
         query_.resize(n);
         return query_.data();
     }
 
+    /// Room for the ids of the folds to draw open; opened() takes them.
+    std::uint32_t* openedInput(std::size_t n) {
+        openedIds_.resize(n);
+        return openedIds_.data();
+    }
+    void opened() {
+        view_.opened.clear();
+        for (const std::uint32_t id : openedIds_) view_.opened.insert(id);
+    }
+
+    /// The most levels of a walk's path the frames draw (the rest is folded).
+    void pathLevels(std::uint32_t n) { view_.mostPath = n; }
+
+    const std::uint32_t* progress() const { return run_ != nullptr ? run_->progress() : &noProgress_; }
+
 private:
-    /// The command lines: those of three characters or more after the type
-    /// line, as the interpreter takes them.
-    int countSteps() {
-        MemorySource source(text_);
-        LineReader lines(source);
-        std::string_view line;
-        int steps = 0;
-        if (!lines.next(line)) return 0;
-        while (!lines.atEnd() && lines.next(line)) steps += line.size() > 2 ? 1 : 0;
-        return steps;
+    void header() {
+        frame_.header(Header::steps) = file_.steps();
+        frame_.header(Header::type) = static_cast<std::uint32_t>(file_.type());
+        frame_.header(Header::depth) = static_cast<std::uint32_t>(-1);
     }
+    std::uint32_t known() const { return run_ != nullptr ? run_->known() : 0; }
 
-    void restart() {
-        run_.reset();
-        reader_.reset();
-        source_ = std::make_unique<MemorySource>(text_);
-        reader_ = std::make_unique<LineReader>(*source_);
-        done_ = 0;
-        type_ = 0;
-        std::string_view typeLine;
-        if (!reader_->next(typeLine)) return;
-        const ElementType type = elementType(typeLine);
-        type_ = static_cast<int>(type);
-        withElementType(type, [&](auto tag) {
-            using T = typename decltype(tag)::type;
-            run_ = std::make_unique<TypedRun<T>>(*reader_);
-        });
-    }
-
-    std::string text_;
-    std::unique_ptr<MemorySource> source_;
-    std::unique_ptr<LineReader> reader_;
+    std::string input_;
+    RunFile file_;
     std::unique_ptr<Run> run_;
-    int steps_ = 0;
-    int done_ = 0;
-    int type_ = 0;
-    Frame frame_;
+    FrameWriter frame_;
     std::string query_;
-    std::vector<std::uint32_t> found_;
+    std::vector<std::uint32_t> openedIds_;
+    View view_;
+    std::uint32_t noProgress_ = 0;
 };
 
 Session& session() {
@@ -347,31 +495,70 @@ Session& session() {
 }
 
 }  // namespace
+}  // namespace session
 }  // namespace orlo
 
 extern "C" {
 
 /// Room for a command file of n bytes.
-__attribute__((export_name("orlo_input"))) char* orlo_input(std::size_t n) { return orlo::session().input(n); }
+__attribute__((export_name("orlo_input"))) char* orlo_input(std::size_t n) { return orlo::session::session().input(n); }
 
 /// Takes the command file in orlo_input()'s room; returns its element type
 /// (0 when its first line names none).
-__attribute__((export_name("orlo_load"))) int orlo_load() { return orlo::session().load(); }
+__attribute__((export_name("orlo_load"))) std::uint32_t orlo_load() { return orlo::session::session().load(); }
 
-/// Runs to step k and returns the frame describing it; orlo_frame_size()
-/// gives its length in bytes.
-__attribute__((export_name("orlo_run_to"))) const std::uint8_t* orlo_run_to(int k) { return orlo::session().runTo(k); }
+/// The file last loaded, byte for byte (orlo_file_size() bytes): the page
+/// keeps no copy of its own.
+__attribute__((export_name("orlo_file"))) const char* orlo_file() { return orlo::session::session().fileData(); }
+__attribute__((export_name("orlo_file_size"))) std::size_t orlo_file_size() { return orlo::session::session().fileSize(); }
 
-__attribute__((export_name("orlo_frame_size"))) std::size_t orlo_frame_size() { return orlo::session().frameSize(); }
+/// As orlo_load(), for a run in orlo_input()'s room written as the page
+/// embeds it (%XX for some bytes; see Escape::PageData).
+__attribute__((export_name("orlo_load_page_data"))) std::uint32_t orlo_load_page_data() {
+    return orlo::session::session().loadPageData();
+}
 
 /// The command lines of the file last loaded: its steps.
-__attribute__((export_name("orlo_steps"))) int orlo_steps() { return orlo::session().steps(); }
+__attribute__((export_name("orlo_steps"))) std::uint32_t orlo_steps() { return orlo::session::session().steps(); }
+
+/// Brings the run to step k and returns the frame describing it;
+/// orlo_frame_size() gives its length in bytes.
+__attribute__((export_name("orlo_go"))) const std::uint8_t* orlo_go(std::uint32_t k) { return orlo::session::session().go(k); }
+
+/// Takes the run toward the tree after step k, spending at most `budget`
+/// work (a step and each node its walk passes cost one), so that a long way
+/// can be gone in pieces; returns the step the tree stands after.
+__attribute__((export_name("orlo_move"))) std::uint32_t orlo_move(std::uint32_t k, std::uint32_t budget) {
+    return orlo::session::session().move(k, budget);
+}
+
+__attribute__((export_name("orlo_frame_size"))) std::size_t orlo_frame_size() { return orlo::session::session().frameSize(); }
 
 /// Room for the text of a value to search for.
-__attribute__((export_name("orlo_query_input"))) char* orlo_query_input(std::size_t n) { return orlo::session().queryInput(n); }
+__attribute__((export_name("orlo_query_input"))) char* orlo_query_input(std::size_t n) {
+    return orlo::session::session().queryInput(n);
+}
 
-/// The walk toward the value in orlo_query_input()'s room, in the tree as it
-/// stands (the frame last made).
-__attribute__((export_name("orlo_search"))) const std::uint32_t* orlo_search(std::size_t n) { return orlo::session().search(n); }
+/// The walk toward the value in orlo_query_input()'s first n bytes, in the
+/// tree as it stands, as a frame.
+__attribute__((export_name("orlo_search"))) const std::uint8_t* orlo_search(std::size_t n) {
+    return orlo::session::session().search(n);
+}
+
+/// Room for the ids of n folds the page wants drawn open; orlo_opened()
+/// takes them for the frames that follow.
+__attribute__((export_name("orlo_opened_input"))) std::uint32_t* orlo_opened_input(std::size_t n) {
+    return orlo::session::session().openedInput(n);
+}
+__attribute__((export_name("orlo_opened"))) void orlo_opened() { orlo::session::session().opened(); }
+
+/// The most levels of a walk's path the frames that follow draw; the levels
+/// above are folded into one node (64 unless set).
+__attribute__((export_name("orlo_path_levels"))) void orlo_path_levels(std::uint32_t n) {
+    orlo::session::session().pathLevels(n);
+}
+
+/// Where the step being carried out is written.
+__attribute__((export_name("orlo_progress"))) const std::uint32_t* orlo_progress() { return orlo::session::session().progress(); }
 
 }  // extern "C"

@@ -164,10 +164,12 @@ function firstAtOrAfter(at, count, value) {
 const kHex = "0123456789ABCDEF";
 
 /**
- * The run's bytes as the page embeds them in its HTML: %, <, CR, NUL and every
- * byte not part of a valid UTF-8 sequence written as %XX; all else as it is.
- * The result is valid UTF-8 that cannot end the element it sits in, and the
- * HTML parser, which would turn CR into LF and NUL into U+FFFD, meets neither.
+ * The run's bytes as the page embeds them in its HTML, as orlo-dot writes
+ * them (Escape::PageData, which the page's module undoes): %, <, >, CR, NUL
+ * and every byte not part of a valid UTF-8 sequence written as %XX; all else
+ * as it is. The result is valid UTF-8 that cannot end the comment it sits
+ * in, and the HTML parser, which would turn CR into LF and NUL into U+FFFD,
+ * meets neither.
  */
 export function escapePageData(bytes) {
   const n = bytes.length;
@@ -176,7 +178,7 @@ export function escapePageData(bytes) {
   for (let i = 0; i < n;) {
     const read = readChar(bytes, i);
     const code = read >>> 3, length = read & 7;
-    if (code !== kInvalid && code !== 0x25 && code !== 0x3c && code !== 0x0d && code !== 0) {
+    if (code !== kInvalid && code !== 0x25 && code !== 0x3c && code !== 0x3e && code !== 0x0d && code !== 0) {
       for (let k = 0; k < length; k++) out[o++] = bytes[i++];
       continue;
     }
@@ -190,28 +192,4 @@ export function escapePageData(bytes) {
   return out.slice(0, o);
 }
 
-/** escapePageData undone: %XX (two hex digits, either case) back to the byte; all else as it is. */
-export function unescapePageData(bytes) {
-  const n = bytes.length;
-  const out = new Uint8Array(n);
-  let o = 0;
-  for (let i = 0; i < n; i++) {
-    if (bytes[i] === 0x25 && i + 2 < n) {
-      const high = hexValue(bytes[i + 1]), low = hexValue(bytes[i + 2]);
-      if (high >= 0 && low >= 0) {
-        out[o++] = high * 16 + low;
-        i += 2;
-        continue;
-      }
-    }
-    out[o++] = bytes[i];
-  }
-  return out.slice(0, o);
-}
 
-function hexValue(b) {
-  if (b >= 0x30 && b <= 0x39) return b - 0x30;
-  if (b >= 0x41 && b <= 0x46) return b - 0x37;
-  if (b >= 0x61 && b <= 0x66) return b - 0x57;
-  return -1;
-}

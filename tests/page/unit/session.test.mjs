@@ -1,0 +1,228 @@
+// The page's engine (Orlo's interpreter and BSTSET compiled to WebAssembly,
+// web/PageSession.cpp, driven through engine.js) under Node: every step
+// prints what Orlo prints; a step reached by any path, forward, back or by a
+// jump, is the step reached straight from the start; the walk and the change
+// are the ones the update made; the figures kept step by step are those of
+// the whole tree; what waits in the stream is shown; long values are cut.
+//
+//   ORLO_PAGE_MODULES, ORLO_PAGE_WASM, ORLO_BIN, ORLO_DOT, ORLO_EXAMPLES: the
+//   page's modules, its module, Orlo, orlo-dot and the shipped examples.
+import { test } from "node:test";
+import assert from "node:assert/strict";
+import { execFileSync } from "node:child_process";
+import { mkdtempSync, readFileSync, readdirSync, writeFileSync } from "node:fs";
+import { tmpdir } from "node:os";
+import { join } from "node:path";
+import { pathToFileURL } from "node:url";
+
+const env = process.env;
+const skip = !env.ORLO_PAGE_WASM && "needs the page's module (ORLO_PAGE_WASM)";
+const dir = env.ORLO_PAGE_MODULES ? pathToFileURL(env.ORLO_PAGE_MODULES + "/").href : "";
+const { Orlo } = skip ? {} : await import(dir + "engine.js");
+const module = skip ? null : new WebAssembly.Module(readFileSync(env.ORLO_PAGE_WASM));
+const work = mkdtempSync(join(tmpdir(), "orlo-session-"));
+const bytes = (text) => (typeof text === "string" ? new TextEncoder().encode(text) : new Uint8Array(text));
+
+function engine(file) {
+  const orlo = new Orlo(module);
+  orlo.load(bytes(file));
+  return orlo;
+}
+
+let files = 0;
+function saved(file) {
+  const path = join(work, `run-${files++}.cmd`);
+  writeFileSync(path, bytes(file));
+  return path;
+}
+const orloPrints = (file) => execFileSync(env.ORLO_BIN, [saved(file)]).toString("latin1");
+
+function random(seed) {
+  return () => (seed = (seed * 48271) % 2147483647) / 2147483647;
+}
+function randomRun(seed, n, { type = "INT", range = 40, dels = 0.35 } = {}) {
+  const r = random(seed);
+  let text = `${type}\n`;
+  for (let i = 0; i < n; ++i) {
+    const v = Math.floor(r() * range);
+    const value = type === "STRING" ? `w${v.toString(36)}` : type === "DOUBLE" ? `${v / 8}` : `${v}`;
+    text += `${r() < dels ? "DEL" : "ADD"} ${value}\n`;
+  }
+  return text;
+}
+
+/** A frame with node ids replaced by their order of first appearance, for comparing frames of two engines. */
+function normalised(frame) {
+  const ids = new Map();
+  const id = (n) => {
+    if (!ids.has(n)) ids.set(n, ids.size);
+    return ids.get(n);
+  };
+  for (const n of [...frame.before, ...frame.after]) id(n.id);
+  return {
+    ...frame, known: 0,
+    walk: frame.walk.map((w) => ({ ...w, node: id(w.node) })),
+    change: frame.change.map((c) => ({ ...c, node: id(c.node) })),
+    before: frame.before.map((n) => ({ ...n, id: id(n.id) })),
+    after: frame.after.map((n) => ({ ...n, id: id(n.id) })),
+  };
+}
+
+const examples = () => readdirSync(env.ORLO_EXAMPLES).filter((f) => f.endsWith(".cmd")).map((f) => readFileSync(join(env.ORLO_EXAMPLES, f)));
+
+test("stepping through a run prints, step by step, exactly what Orlo prints", { skip }, () => {
+  const runs = [...examples(), randomRun(3, 300), randomRun(4, 200, { type: "STRING" }), randomRun(5, 200, { type: "DOUBLE" }),
+                "INT\nADD 1 2\nDEL 9\nADD x\nADD 5\n", "STRING\nADD a\nADDb\nADD  c d\nDEL\nXYZ e\n", "INT\nADD 99999999999\nADD 3\n"];
+  for (const file of runs) {
+    const orlo = engine(file);
+    let printed = "";
+    for (let k = 0; k <= orlo.steps; ++k) {
+      const frame = orlo.go(k);
+      assert.equal(frame.done, k);
+      printed += frame.printed.text;
+      if (k === orlo.steps) printed += frame.listing.text;
+    }
+    assert.equal(printed, orloPrints(file), String(file).slice(0, 40));
+  }
+});
+
+test("any step reached forward, back or by a jump is the step reached from the start", { skip }, () => {
+  const runs = [
+    randomRun(11, 400, { range: 30, dels: 0.45 }),            // many removals of last occurrences
+    randomRun(12, 300, { type: "STRING", range: 25, dels: 0.45 }),
+    "INT\n" + Array.from({ length: 60 }, (_, i) => `ADD ${i}`).join("\n") + "\n" +
+      Array.from({ length: 60 }, (_, i) => `DEL ${i % 2 ? i : 59 - i}`).join("\n") + "\n",  // a chain taken apart from both ends
+    "STRING\nADD ab cd\nADDef\nDEL ab\nDELcd\nADD x y z\nDEL x\nDEL z\nDEL y\n",  // words across lines
+    "DOUBLE\nADD 1\nADD nan\nADD 2\nDEL 1\nADD nan\nDEL 2\nADD 3\n",  // a tree that held NaN
+  ];
+  for (const [n, file] of runs.entries()) {
+    const wandering = engine(file);
+    const r = random(100 + n);
+    const steps = wandering.steps;
+    const order = [steps, 0, Math.floor(steps / 2), 1, steps - 1];
+    for (let i = 0; i < 60; ++i) order.push(Math.floor(r() * (steps + 1)));
+    for (let i = 0; i < 20; ++i) order.push(order[order.length - 1] - 1 < 0 ? 0 : order[order.length - 1] - 1);
+    for (const k of order) {
+      const straight = engine(file).go(k);
+      assert.deepEqual(normalised(wandering.go(k)), normalised(straight), `run ${n}, step ${k}`);
+    }
+  }
+});
+
+test("the figures kept step by step are those of the whole tree", { skip }, () => {
+  const file = randomRun(21, 500, { range: 60, dels: 0.4 });
+  const path = saved(file);
+  const orlo = engine(file);
+  const r = random(22);
+  for (let i = 0; i < 25; ++i) {
+    const k = Math.floor(r() * 501);
+    const f = orlo.go(k).figures;
+    const stats = execFileSync(env.ORLO_DOT, ["--after", String(k), "--stats", path]).toString();
+    const figure = (name) => Number(stats.match(new RegExp(`^${name}: (.*)$`, "m"))[1]);
+    assert.equal(f.distinct, figure("distinct values"), `step ${k}`);
+    assert.equal(f.occurrences, figure("occurrences"));
+    assert.equal(f.routing, figure("routing nodes"));
+    assert.equal(f.height, figure("height"));
+    if (f.distinct) assert.equal((f.depthSum / f.distinct).toFixed(2), stats.match(/^average leaf depth: (.*)$/m)[1]);
+    const depths = [...stats.matchAll(/^leaves at depth \d+: (\d+)$/gm)].map((m) => Number(m[1]));
+    assert.deepEqual(f.leavesAtDepth, depths, `step ${k}`);
+  }
+});
+
+test("a removal's walk and change are told on the tree it ran on", { skip }, () => {
+  const orlo = engine(readFileSync(join(env.ORLO_EXAMPLES, "removals.cmd")));
+  const del = orlo.go(10);  // DEL 30, its last occurrence
+  assert.deepEqual(del.walk.map((w) => [w.how, w.bound.text, w.right]),
+                   [["leftLargest", "30", false], ["leftLargest", "10", true], ["leftLargest", "20", true], ["leaf", "", false]]);
+  assert.equal(del.walk[3].holds, true);
+  const before = new Map(del.before.map((n) => [n.id, n]));
+  assert.ok(del.walk.every((w) => before.has(w.node)), "every node of the walk is drawn before the command");
+  assert.deepEqual(del.change.map((c) => c.what).sort(), ["bound", "freed", "freed", "rose"]);
+  const freed = del.change.filter((c) => c.what === "freed").map((c) => before.get(c.node));
+  assert.deepEqual(freed.map((n) => [n.kind, n.smallest.text, n.largest.text]).sort(), [["leaf", "30", ""], ["routing", "20", "30"]]);
+  const rose = del.change.find((c) => c.what === "rose");
+  assert.equal(del.after.find((n) => n.id === rose.node).smallest.text, "20");
+  const bound = del.change.find((c) => c.what === "bound");
+  assert.deepEqual([bound.largest, bound.old.text, bound.now.text], [true, "30", "20"]);
+
+  const again = orlo.go(8);  // ADD 30 again: the root compares with 50, the right side's smallest
+  assert.deepEqual(again.walk.map((w) => [w.how, w.bound.text]), [["rightSmallest", "50"], ["rightSmallest", "20"], ["rightSmallest", "30"], ["leaf", ""]]);
+  assert.deepEqual(again.change.map((c) => [c.what, c.before, c.after]), [["count", 1, 2]]);
+
+  const miss = orlo.go(11);  // DEL 65: right at the root, left at 50..90, then between the leaves 50 and 70
+  assert.equal(miss.change.length, 0);
+  assert.deepEqual(miss.walk.map((w) => [w.how, w.bound.text]), [["leftLargest", "20"], ["leftLargest", "70"], ["betweenSides", "70"]]);
+});
+
+test("a split, an edited bound and a count are each reported, and nothing else", { skip }, () => {
+  const orlo = engine("INT\nADD 5\nADD 3\nADD 5\nADD 9\nDEL 1\nDEL 4\n");
+  const split = orlo.go(2);
+  assert.deepEqual(split.change.map((c) => c.what).sort(), ["created", "created"]);
+  assert.equal(split.depth, 2);
+  const count = orlo.go(3);
+  assert.deepEqual(count.change.map((c) => [c.what, c.before, c.after]), [["count", 1, 2]]);
+  const widened = orlo.go(4);  // 9 is the new largest: the root's bound goes 5 -> 9
+  const bound = widened.change.find((c) => c.what === "bound");
+  assert.deepEqual([bound.largest, bound.old.text, bound.now.text], [true, "5", "9"]);
+  const below = orlo.go(5);  // DEL 1: below the root's smallest
+  assert.deepEqual(below.walk.map((w) => [w.how, w.bound.text]), [["outsideRange", "3"]]);
+  const between = engine("INT\nADD 1\nADD 9\nADD 5\nDEL 4\n").go(4);  // left at 1..5 | 9, then between 1 and 5
+  assert.deepEqual(between.walk.map((w) => [w.how, w.bound.text]), [["leftLargest", "5"], ["betweenSides", "5"]]);
+});
+
+test("what waits in the stream is shown, and where it came from", { skip }, () => {
+  const stuck = engine("INT\nADD 5\nADD x\nADD 7\n");
+  const after = stuck.go(3);
+  assert.equal(after.stuck, true);
+  assert.equal(after.waiting.text, "x");
+  assert.equal(after.waitingLine, 2);
+  const left = engine("INT\nADD 1 2\nDEL 9\n");
+  assert.equal(left.go(1).waiting.text, " 2");
+  assert.equal(left.go(1).waitingLine, 1);
+  assert.equal(left.go(2).value.text, "2");
+  assert.equal(left.go(2).waiting.text, " 9");
+});
+
+test("long values are cut to their ends, and every byte of a value is kept", { skip }, () => {
+  const word = "a".repeat(30000) + "Z";
+  const orlo = engine(`STRING\nADD ${word}\nADD \u{feff}b\nADD b\n`);
+  const big = orlo.go(1);
+  assert.ok(big.value.text.length < 100 && big.value.text.endsWith("aZ"), big.value.text);
+  assert.equal(big.value.whole, word.length);
+  assert.ok(big.printed.text.length < 4000 && big.printed.whole > 60000);
+  const bom = orlo.go(3);
+  const leaves = bom.after.filter((n) => n.kind === "leaf").map((n) => n.smallest.text);
+  assert.ok(leaves.includes("\u{feff}b") && leaves.includes("b"), JSON.stringify(leaves));
+});
+
+test("doubles that print alike are told apart in full", { skip }, () => {
+  const orlo = engine("DOUBLE\nADD 0.1234567\nADD 0.1234568\n");
+  const f = orlo.go(2);
+  assert.equal(f.value.text, "0.123457");
+  assert.equal(f.exact.text, "0.1234568");
+  const leaves = f.after.filter((n) => n.kind === "leaf").map((n) => n.exactSmallest.text);
+  assert.deepEqual(leaves, ["0.1234567", "0.1234568"]);
+  const found = orlo.search("0.1234567");
+  assert.equal(found.countAfter, 1);
+  assert.equal(found.exact.text, "0.1234567");
+});
+
+test("a run embedded in the page: orlo-dot writes it as the page's own escaper does, and the module reads it back", { skip }, async () => {
+  const { escapePageData } = await import(dir + "bytes.js");
+  const r = random(77);
+  const tricky = [0x25, 0x3c, 0x3e, 0x0d, 0x0a, 0x00, 0xff, 0xc3, 0xa9, 0xe2, 0x82, 0xef, 0xbb, 0xbf, 0x41, 0x2d];
+  for (let round = 0; round < 40; ++round) {
+    const bytes = Uint8Array.from({ length: 1 + Math.floor(r() * 60) }, () => tricky[Math.floor(r() * tricky.length)]);
+    const file = new Uint8Array([...new TextEncoder().encode("STRING\n"), ...bytes]);
+    const page = execFileSync(env.ORLO_DOT, ["--html", saved(file)], { maxBuffer: 1 << 26 }).toString("latin1");
+    const written = page.slice(page.indexOf("<!--orlo-run ") + 13, page.indexOf("-->", page.indexOf("<!--orlo-run ")));
+    assert.equal(written, Buffer.from(escapePageData(file)).toString("latin1"));
+    const orlo = new Orlo(module);
+    orlo.loadPageData(Buffer.from(written, "latin1").toString("utf8"));
+    assert.deepEqual(orlo.file(), file);
+  }
+  // Only % and two hexadecimal digits (either case) stand for a byte.
+  const orlo = new Orlo(module);
+  orlo.loadPageData("STRING\n%41%4a%4A%G1%4%%%25 100%");
+  assert.equal(Buffer.from(orlo.file()).toString("latin1"), "STRING\nAJJ%G1%4%%% 100%");
+});

@@ -1,0 +1,120 @@
+// The page's words for a step: the rule a walk follows, each comparison it
+// made, what the command did, and the same told in one piece for screen
+// readers. Everything comes from the frame the session made for the step.
+import { times, exactOr, whole } from "./labels.js";
+
+/** The rule by which a walk of this kind chooses a side. */
+export function ruleOf(kind) {
+  if (kind === "del") {
+    return "A removal compares the value with the largest value on the left side: larger goes right, anything else left.";
+  }
+  const who = kind === "search" ? "A search, like an insertion," : "An insertion";
+  return `${who} compares the value with the smallest value on the right side: smaller goes left, anything else right.`;
+}
+
+/**
+ * The value and a bound as the narration shows them: as printed, or in
+ * full where the two print alike (doubles that differ past six digits).
+ */
+function shown(frame, item) {
+  const v = frame.value.text, b = item.bound.text;
+  if (v === b && (frame.exact.text || item.exact.text)) {
+    return [exactOr(frame.value, frame.exact), exactOr(item.bound, item.exact)];
+  }
+  return [v, b];
+}
+
+/** One sentence per walk item, root first; of a long walk, a line for the comparisons left out. */
+export function walkSteps(frame) {
+  const steps = frame.walk.map((item) => {
+    if (item.how === "leaf") {
+      const value = exactOr(frame.value, frame.exact);
+      return item.holds ? `reaches the leaf that holds ${value}` : `reaches a leaf that does not hold ${value}`;
+    }
+    const [v, b] = shown(frame, item);
+    switch (item.how) {
+      case "rightSmallest":
+        return item.right ? `${v} ≥ ${b}, the right side's smallest → right` : `${v} < ${b}, the right side's smallest → left`;
+      case "leftLargest":
+        return item.right ? `${v} > ${b}, the left side's largest → right` : `${v} ≤ ${b}, the left side's largest → left`;
+      case "outsideRange":
+        return item.right ? `${v} > ${b}, this node's largest: not held below it; the walk ends`
+                          : `${v} < ${b}, this node's smallest: not held below it; the walk ends`;
+      case "betweenSides":
+        return `${v} is above the left side's largest but < ${b}, the right side's smallest: between the sides, not held; the walk ends`;
+      default:
+        return "";
+    }
+  });
+  if (frame.walkSkipped) steps.splice(8, 0, `… ${frame.walkSkipped.toLocaleString("en")} more comparisons …`);
+  return steps;
+}
+
+/** The comparison on a walk's edge: short, the operator and the side kept. */
+export function edgeParts(frame, item) {
+  const [v, b] = shown(frame, item);
+  const op = { rightSmallest: item.right ? " ≥ " : " < ", leftLargest: item.right ? " > " : " ≤ " }[item.how];
+  if (!op) return null;
+  return [{ value: v }, { text: op }, { value: b }, { text: item.right ? " → right" : " → left" }];
+}
+
+/** The command as read, where that differs from its line: "read as DEL 2". */
+export function readAs(frame) {
+  if (frame.kind !== "add" && frame.kind !== "del") return "";
+  if (!frame.extracted) return "";
+  const keyword = frame.kind.toUpperCase();
+  return frame.line.text === `${keyword} ${frame.value.text}` ? "" : `read as ${keyword} ${frame.value.text}`;
+}
+
+/** What the step did, in a sentence or two. */
+export function resultOf(frame) {
+  const v = exactOr(frame.value, frame.exact);
+  const stuck = frame.stuck ? ` The stream cannot get past “${frame.waiting.text}”: every later command is omitted too.` : "";
+  switch (frame.kind) {
+    case "start":
+      return frame.steps === 0 ? "Type a command, such as ADD 7, and press Enter." : "Before the first command: the tree is empty.";
+    case "other":
+      return `Not ADD or DEL: Orlo omits the line (it still reads a value from the stream).${stuck}`;
+    case "search":
+      if (!frame.extracted) return "No value can be read from that.";
+      if (frame.walk.length === 0) return `Search ${v}: the tree is empty.`;
+      return frame.countAfter > 0 ? `Search ${v}: held ${times(frame.countAfter)}, its leaf at depth ${frame.depth}.`
+                                  : `Search ${v}: not held; the walk ends at depth ${frame.walk.length}.`;
+    default:
+      break;
+  }
+  if (!frame.extracted) return `No value could be read: Orlo omits the line.${stuck}`;
+  const rose = frame.change.find((c) => c.what === "rose");
+  if (frame.kind === "add") {
+    if (frame.countBefore > 0) return `Added ${v} again: held ${times(frame.countAfter)} now, at depth ${frame.depth}.`;
+    if (frame.walk.length === 0) return `Added ${v}: the tree's first leaf.`;
+    return `Added ${v}: the leaf the walk reached became a routing node over two leaves, the new one at depth ${frame.depth}.`;
+  }
+  if (frame.countBefore === 0) return `Not found: ${v} is not held, so nothing changed.`;
+  if (frame.countAfter > 0) return `Removed one ${v}: held ${times(frame.countAfter)} now.`;
+  if (!rose) return `Removed ${v}: its leaf was the whole tree, which is empty now.`;
+  return `Removed ${v}: its leaf and the routing node above it leave, and the other side rises into their place.`;
+}
+
+/** The walk told in one piece: for the drawing's description and the live region. */
+export function walkSentence(frame) {
+  if (frame.walk.length === 0) return "";
+  const who = frame.kind === "search" ? "search for" : "walk of";
+  return `The ${who} ${exactOr(frame.value, frame.exact)}: ${walkSteps(frame).join("; ")}.`;
+}
+
+/** What a screen reader hears when a step is shown. */
+export function announce(frame) {
+  const parts = [];
+  if (frame.kind !== "search") parts.push(`Step ${frame.done} of ${frame.steps}.`);
+  if (frame.kind !== "start" && frame.kind !== "search") {
+    parts.push(`${whole(frame.line)}.`);
+    const read = readAs(frame);
+    if (read) parts.push(`${read[0].toUpperCase()}${read.slice(1)}.`);
+  }
+  parts.push(resultOf(frame));
+  const walk = walkSentence(frame);
+  if (walk) parts.push(walk);
+  if (frame.waiting.text && !frame.stuck && frame.kind !== "search") parts.push(`Still waiting in the stream: “${frame.waiting.text}”.`);
+  return parts.join(" ");
+}
