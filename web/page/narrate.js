@@ -27,10 +27,7 @@ function shown(frame, item) {
 /** One sentence per walk item, root first; of a long walk, a line for the comparisons left out. */
 export function walkSteps(frame) {
   const steps = frame.walk.map((item) => {
-    if (item.how === "leaf") {
-      const value = exactOr(frame.value, frame.exact);
-      return item.holds ? `reaches the leaf that holds ${value}` : `reaches a leaf that does not hold ${value}`;
-    }
+    if (item.how === "leaf") return atLeaf(frame, item);
     const [v, b] = shown(frame, item);
     switch (item.how) {
       case "rightSmallest":
@@ -48,6 +45,25 @@ export function walkSteps(frame) {
   });
   if (frame.walkSkipped) steps.splice(8, 0, `… ${frame.walkSkipped.toLocaleString("en")} more comparisons …`);
   return steps;
+}
+
+/** What the walk finds at its leaf, and what the command does there. */
+function atLeaf(frame, item) {
+  const value = exactOr(frame.value, frame.exact);
+  if (item.holds) {
+    if (frame.kind === "add") return `reaches the leaf that holds ${value}: one more occurrence`;
+    if (frame.kind === "del") {
+      return frame.countBefore > 1 ? `reaches the leaf that holds ${value}: one occurrence fewer`
+                                   : `reaches the leaf that holds ${value}: it leaves, and its routing node with it`;
+    }
+    return `reaches the leaf that holds ${value}`;
+  }
+  const leaf = [...frame.before, ...frame.after].find((n) => n.id === item.node);
+  const other = leaf ? exactOr(leaf.smallest, leaf.exactSmallest) : "";
+  const which = leaf ? `the leaf ${other}, which does not hold ${value}` : `a leaf that does not hold ${value}`;
+  if (frame.kind === "add") return `reaches ${which}: it becomes a routing node over ${other} and ${value}`;
+  if (frame.kind === "del") return `reaches ${which}: nothing is removed`;
+  return `reaches ${which}`;
 }
 
 /** The comparison on a walk's edge: short, the operator and the side kept. */

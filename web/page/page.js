@@ -322,7 +322,8 @@ function chart(counts) {
   box.textContent = "";
   $("chart-detail").textContent = "";
   const most = Math.max(1, ...counts);
-  const end = (searched || frame).walk.length;
+  const shown = searched || frame;
+  const end = shown.depth > 0 ? shown.depth : shown.walk.length;
   // A very tall tree has more depths than the panel has room: they are grouped.
   const group = Math.max(1, Math.ceil(counts.length / 120));
   for (let d = 0; d < counts.length; d += group) {

@@ -15,7 +15,7 @@ import { labelParts } from "./labels.js";
  * narrow screen (a phone) takes the compact ones: labels cut sooner, so
  * that more of the walk fits across.
  */
-export const WIDTH = { leaf: 104, routing: 112, walk: 184, fold: 184, pathfold: 150 };
+export const WIDTH = { leaf: 104, routing: 124, walk: 184, fold: 184, pathfold: 150 };
 export const COMPACT = { leaf: 84, routing: 92, walk: 148, fold: 164, pathfold: 130 };
 export const HEIGHT = { one: 28, two: 44 };
 

@@ -291,16 +291,19 @@ export class TreeView {
     }
   }
 
-  /** The comparison on a walk's edge, beside it on the side it leans to. */
+  /**
+   * The comparison on a walk's edge: from its middle, above it, running the
+   * way the edge leans, so the edge falls away below the text.
+   */
   why(item, px, py, x, y) {
     const parts = edgeParts(this.frame, item);
     if (!parts) return;
     const right = x >= px;
     const label = el("text", {
       class: right ? "why leans-right" : "why leans-left",
-      x: (px + x) / 2 + (right ? 6 : -6), y: (py + y) / 2,
+      x: (px + x) / 2 + (right ? 4 : -4), y: (py + y) / 2 - 9,
     }, this.whys);
-    writeLine(label, fitParts(parts, 22));
+    writeLine(label, fitParts(parts, 28));
   }
 
   /**
