@@ -2,14 +2,34 @@
 // a box while keeping their start, their end and every operator between
 // them, and the label of each kind of node.
 
+/**
+ * A whole number with its thousands grouped: 1,048,576. (Not
+ * toLocaleString: the first call of that wakes the browser's locale data,
+ * some tens of milliseconds before the page's first drawing.)
+ */
+export function grouped(n) {
+  const digits = String(n);
+  let out = "";
+  for (let i = 0; i < digits.length; ++i) {
+    if (i > 0 && (digits.length - i) % 3 === 0 && digits[i - 1] !== "-") out += ",";
+    out += digits[i];
+  }
+  return out;
+}
+
+/** A count in few characters: grouped below 100,000, else in thousands (350K). */
+export function brief(n) {
+  return n < 100000 ? grouped(n) : `${grouped(Math.round(n / 1000))}K`;
+}
+
 /** "once" or "N times". */
 export function times(n) {
-  return n === 1 ? "once" : `${n.toLocaleString("en")} times`;
+  return n === 1 ? "once" : `${grouped(n)} times`;
 }
 
 /** A frame's text (a span) with, when the session cut it, how long it is whole. */
 export function whole(span) {
-  return span.whole > 0 ? `${span.text} (${span.whole.toLocaleString("en")} bytes)` : span.text;
+  return span.whole > 0 ? `${span.text} (${grouped(span.whole)} bytes)` : span.text;
 }
 
 /** The value's full text where printing rounds it (a double), else as printed. */
@@ -61,9 +81,9 @@ export function labelParts(node) {
 /** The whole label, for reading aloud and for the detail line: values in full where printing rounds. */
 export function describeNode(node) {
   const small = exactOr(node.smallest, node.exactSmallest), large = exactOr(node.largest, node.exactLargest);
-  const note = (span) => (span.whole > 0 ? ` (${span.whole.toLocaleString("en")} bytes)` : "");
+  const note = (span) => (span.whole > 0 ? ` (${grouped(span.whole)} bytes)` : "");
   if (node.kind === "leaf") return `leaf ${small}${note(node.smallest)}, held ${times(node.count)}`;
   const range = `${small}${note(node.smallest)} to ${large}${note(node.largest)}`;
-  const size = `${node.leaves.toLocaleString("en")} leaves, ${node.height} levels`;
+  const size = `${grouped(node.leaves)} leaves, ${node.height} levels`;
   return node.kind === "fold" ? `folded subtree ${range}: ${size}` : `routing node ${range}: ${size}`;
 }

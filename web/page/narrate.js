@@ -1,7 +1,7 @@
 // The page's words for a step: the rule a walk follows, each comparison it
 // made, what the command did, and the same told in one piece for screen
 // readers. Everything comes from the frame the session made for the step.
-import { times, exactOr, whole } from "./labels.js";
+import { times, exactOr, whole, grouped } from "./labels.js";
 
 /** The rule by which a walk of this kind chooses a side. */
 export function ruleOf(kind) {
@@ -43,7 +43,7 @@ export function walkSteps(frame) {
         return "";
     }
   });
-  if (frame.walkSkipped) steps.splice(8, 0, `… ${frame.walkSkipped.toLocaleString("en")} more comparisons …`);
+  if (frame.walkSkipped) steps.splice(8, 0, `… ${grouped(frame.walkSkipped)} more comparisons …`);
   return steps;
 }
 

@@ -5,7 +5,7 @@
 import { Orlo, OrloStopped, unpackModule } from "./engine.js";
 import { scenes, foldPath } from "./scene.js";
 import { TreeView } from "./view.js";
-import { times, whole, exactOr, describeNode } from "./labels.js";
+import { whole, describeNode, grouped } from "./labels.js";
 import { ruleOf, walkSteps, readAs, resultOf, walkSentence, announce } from "./narrate.js";
 import { packRun, unpackRun, LinkError, fragmentFor, readFragment, kLinkMostChars } from "./link.js";
 import { textOf, bytesAfterEdit, escapePageData } from "./bytes.js";
@@ -94,7 +94,7 @@ function show(k, options = {}) {
       const before = Math.max(0, trip.k - 1);
       const at = orlo.move(before, kPiece);
       if (at !== before) {
-        $("step-of").textContent = `of ${orlo.steps.toLocaleString("en")}: going to step ${trip.k.toLocaleString("en")}, at ${at.toLocaleString("en")}`;
+        $("step-of").textContent = `of ${grouped(orlo.steps)}: going to step ${grouped(trip.k)}, at ${grouped(at)}`;
         setTimeout(piece, 0);
         return;
       }
@@ -217,7 +217,7 @@ function address(how) {
     mine.text = text;
     if (packed !== mine) return;
     if (fragmentFor({ step: 0, run: text }).length > kLinkMostChars) {
-      say(`This run is too long to ride in a link (${text.length.toLocaleString("en")} characters packed). Save the page with the run in it to pass it on.`, { save: true });
+      say(`This run is too long to ride in a link (${grouped(text.length)} characters packed). Save the page with the run in it to pass it on.`, { save: true });
       return;
     }
     if (frame.done === step) history.replaceState(null, "", hashFor());
@@ -241,13 +241,13 @@ function savePage() {
 
 function panels() {
   const f = frame;
-  $("title").textContent = f.type ? `— ${f.type}, ${f.steps.toLocaleString("en")} commands` : "";
+  $("title").textContent = f.type ? `— ${f.type}, ${grouped(f.steps)} commands` : "";
   const last = Math.min(f.steps, stoppedAt - 1);
   $("step").max = String(last);
   $("step").value = String(f.done);
   $("step-field").max = String(last);
   $("step-field").value = String(f.done);
-  $("step-of").textContent = `of ${f.steps.toLocaleString("en")}`;
+  $("step-of").textContent = `of ${grouped(f.steps)}`;
   $("step-label").textContent = `step ${f.done} of ${f.steps}`;
   $("step-command").textContent = f.kind === "start" ? (f.steps === 0 ? "(no commands yet)" : "(before the first command)") : whole(f.line);
   $("step-read").textContent = readAs(f);
@@ -300,7 +300,7 @@ function describeDrawing() {
   const f = searched || frame;
   const fig = f.figures;
   $("tree-summary").textContent = fig.distinct === 0 ? "The tree is empty." :
-    `The tree ${showing === "before" && drawn.before ? "before" : "after"} step ${frame.done}: ${fig.distinct.toLocaleString("en")} leaves, ${fig.height} levels.`;
+    `The tree ${showing === "before" && drawn.before ? "before" : "after"} step ${frame.done}: ${grouped(fig.distinct)} leaves, ${fig.height} levels.`;
   $("tree-walk").textContent = walkSentence(f);
 }
 
@@ -311,7 +311,7 @@ function figures(fig) {
   for (const [name, value] of [["distinct values", fig.distinct], ["occurrences", fig.occurrences],
                                ["routing nodes", fig.routing], ["height", fig.height], ["average leaf depth", average]]) {
     list.appendChild(document.createElement("dt")).textContent = name;
-    list.appendChild(document.createElement("dd")).textContent = typeof value === "number" ? value.toLocaleString("en") : value;
+    list.appendChild(document.createElement("dd")).textContent = typeof value === "number" ? grouped(value) : value;
   }
   chart(fig.leavesAtDepth);
 }
@@ -334,12 +334,12 @@ function chart(counts) {
     bar.className = "bar" + (end >= d + 1 && end <= d + slice.length ? " walk-end" : "");
     bar.setAttribute("role", "listitem");
     bar.tabIndex = 0;
-    bar.setAttribute("aria-label", `${name}: ${n.toLocaleString("en")} ${n === 1 ? "leaf" : "leaves"}`);
+    bar.setAttribute("aria-label", `${name}: ${grouped(n)} ${n === 1 ? "leaf" : "leaves"}`);
     bar.title = bar.getAttribute("aria-label");
     bar.style.setProperty("--share", String(Math.max(...slice) / most));
     const number = bar.appendChild(document.createElement("span"));
     number.className = "n";
-    number.textContent = n.toLocaleString("en");
+    number.textContent = grouped(n);
     bar.addEventListener("focus", () => { $("chart-detail").textContent = bar.title; });
     bar.addEventListener("pointerover", () => { $("chart-detail").textContent = bar.title; });
   }
@@ -620,15 +620,11 @@ async function start() {
   // the page keeps no copy, and the page as written (without it) is what
   // "save" fills with a run.
   const marker = "orlo-run ";
-  const walker = document.createTreeWalker(document.body, NodeFilter.SHOW_COMMENT);
-  let comment = null;
-  while (walker.nextNode()) {
-    if (walker.currentNode.data.startsWith(marker)) comment = walker.currentNode;
-  }
-  let written = comment ? comment.data.slice(marker.length) : "";
+  const comment = $("orlo-run").firstChild;
+  let written = comment && comment.data.startsWith(marker) ? comment.data.slice(marker.length) : "";
   if (comment) comment.data = marker;
   template = "<!DOCTYPE html>\n" + document.documentElement.outerHTML;
-  if (comment) comment.remove();
+  if (comment) comment.data = "";
   embedded = written.length > 0;
   try {
     const module = await unpackModule($("orlo-module").textContent);

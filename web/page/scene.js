@@ -8,7 +8,7 @@
 // occurrence the leaf and its routing node that left, drawn as leaving
 // beside the subtree that rose into their place, so the whole walk stays
 // on the drawing.
-import { labelParts } from "./labels.js";
+import { labelParts, grouped } from "./labels.js";
 
 /**
  * Box widths in world units; a walk's routing node shows both sides. A
@@ -99,7 +99,7 @@ function state(frame, nodes, walkIds, options) {
     if (d.kind === "path") {
       // The upper levels of a long walk, folded by the session.
       Object.assign(d, { kind: "pathfold", key: "pathfold", walk: "folded", levels: d.node.count, node: undefined,
-                         label: [[{ text: `⋮ ${d.node.count.toLocaleString("en")} ${d.node.count === 1 ? "level" : "levels"} above` }]] });
+                         label: [[{ text: `⋮ ${grouped(d.node.count)} ${d.node.count === 1 ? "level" : "levels"} above` }]] });
       return;
     }
     const item = items.get(d.id);
@@ -271,7 +271,7 @@ export function foldPath(state, keep) {
   const inside = new Uint8Array(state.nodes.length);
   const index = new Int32Array(state.nodes.length).fill(-1);
   const nodes = [{ key: "pathfold", kind: "pathfold", depth: 0, marks: [], walk: "folded", levels,
-                   label: [[{ text: `⋮ ${levels.toLocaleString("en")} ${levels === 1 ? "level" : "levels"} above` }]] }];
+                   label: [[{ text: `⋮ ${grouped(levels)} ${levels === 1 ? "level" : "levels"} above` }]] }];
   const parent = [-1], from = [-1];
   for (let i = top; i < state.nodes.length; ++i) {
     if (i !== top && (state.parent[i] < 0 || !inside[state.parent[i]])) continue;

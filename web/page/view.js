@@ -5,7 +5,7 @@
 // Every text from a run reaches the document through textContent or an
 // attribute, never as markup.
 import { place } from "./layout.js";
-import { fitParts, describeNode } from "./labels.js";
+import { fitParts, describeNode, grouped, brief } from "./labels.js";
 import { edgeParts } from "./narrate.js";
 
 const SVG = "http://www.w3.org/2000/svg";
@@ -355,7 +355,7 @@ export class TreeView {
     const chars = Math.floor((width - 12) / CHAR);
     const lines = d.label.length ? [...d.label] : [[{ text: "" }]];
     if (kind === "fold") {
-      const leaves = d.node.leaves.toLocaleString("en", { notation: d.node.leaves >= 100000 && chars < 21 ? "compact" : "standard" });
+      const leaves = chars < 21 ? brief(d.node.leaves) : grouped(d.node.leaves);
       lines.push([{ text: `${leaves} leaves, ${d.node.height} high` }]);
     }
     const step = lines.length === 1 ? 0 : Math.min(15, (height - 14) / (lines.length - 1));
