@@ -252,7 +252,11 @@ public:
 
 private:
     friend struct detail::Access;
-    struct NoWalks {};
+    struct NoWalks {
+        static std::size_t underWay() noexcept { return 0; }
+        template <typename F>
+        void forEachHeld(F&&) const noexcept {}
+    };
     using Walks = std::conditional_t<kReadsAhead, detail::EarlyWalks<T>, NoWalks>;
 
     /// Notes the (at most two) nodes a removal takes out.

@@ -35,11 +35,7 @@ namespace orlo {
 /// (26 levels or so) before its own update. Measured by `bench/run.sh -H`,
 /// which compares with a build that does not read ahead (-DORLO_HINTS=OFF),
 /// and `orlo-tree-bench --benchmark_filter=EarlyWalk` for each distance.
-#if defined(ORLO_NO_HINTS)
-constexpr std::size_t kHintAhead = 0;
-#else
 constexpr std::size_t kHintAhead = 31;
-#endif
 
 /// The most bytes of command lines read ahead at any time. Lines of values
 /// that print as numbers are a dozen bytes, so this never binds for them;

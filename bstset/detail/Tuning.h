@@ -1,9 +1,11 @@
 // What the tree does only to be fast, each switched off here, in one place.
 //
-// No switch changes a result: shapes, answers, reports to observers and the
-// program's output are the same either way, and every test passes both ways
-// (`cmake -DORLO_TUNED=OFF` builds everything with all of them off, which
-// CI runs; defining one ORLO_NO_... macro switches off that one alone).
+// No switch changes a result: shapes, answers, what observers are told and
+// the program's output are the same either way (but that with
+// kBoundsByValue off every bound change rebuilds its node, as observers then
+// hear), and every test passes both ways (`cmake -DORLO_TUNED=OFF` builds
+// everything with all of them off, which CI runs; defining one ORLO_NO_...
+// macro switches off that one alone).
 // Every translation unit of a program must be built with the same switches.
 #pragma once
 

@@ -3,7 +3,8 @@
 // sorted input is as tall as it holds values).
 //
 // An insertion and a removal take the comparisons of the tree's algorithm
-// (Node.h), with one difference chosen at compile time (WalkPolicy):
+// (Node.h), but where a policy chosen at compile time (WalkPolicy) lets them
+// take a shorter way to the same result:
 //   - kOrdered: the tree holds no value unequal to itself, and v is not one.
 //     Its cached bounds are then copies of the values they stand for, so a
 //     walk may read a node's own bounds where the algorithm reads a child's
@@ -25,6 +26,7 @@
 #include <climits>
 #include <cstddef>
 #include <stdexcept>
+#include <tuple>
 #include <type_traits>
 #include <utility>
 #include <vector>
@@ -233,6 +235,8 @@ ORLO_NOINLINE Node<T>* insert(Node<T>* top, const T& v, Update<T>& u, Observer& 
                 boundOf(n, widen == kLargest) = v;
             }
         } else if (!notes.note(n, link, next == &n->right, widen, v)) {
+            // Not ordered after all (T's operators do not order its values
+            // strictly): the plain walk starts again, nothing changed yet.
             return insert<T, false>(top, v, u, o);
         }
         link = next;

@@ -137,13 +137,25 @@ Reported<T> removeWatched(BSTSET<T>& set, const T& v, std::size_t removed) {
 
 using Log = std::vector<std::string>;
 
+/// Whether routing nodes whose bound changes are rebuilt as copies (T
+/// cannot assign a bound without a throw, or the optimisation that assigns
+/// is switched off): then the reports name the copies made and the
+/// originals freed too.
+template <typename T>
+constexpr bool kRebuilds = detail::kBoundsBy<T> == detail::BoundsBy::Rebuilding;
+
 TEST(Observer, AnInsertionReportsItsWalkThenEachChange) {
     BSTSET<int> set{10, 20};  // [10,20](10 20)
 
     // A split, widening the root's largest bound.
     Reported<int> r = insertWatched(set, 25);
-    EXPECT_EQ(r.log, (Log{"passed [10,20] RightSmallest 20 right", "reached 20*1 misses", "bound largest 20->25",
-                          "created 25*1", "created [20,25]"}));
+    if (kRebuilds<int>) {
+        EXPECT_EQ(r.log, (Log{"passed [10,20] RightSmallest 20 right", "reached 20*1 misses", "bound largest 20->25",
+                              "created 25*1", "created [20,25]", "created [10,25]", "freed [10,20]"}));
+    } else {
+        EXPECT_EQ(r.log, (Log{"passed [10,20] RightSmallest 20 right", "reached 20*1 misses", "bound largest 20->25",
+                              "created 25*1", "created [20,25]"}));
+    }
     EXPECT_EQ(r.where.depth, 3);
     EXPECT_EQ(r.where.count, 1);
 
@@ -153,9 +165,15 @@ TEST(Observer, AnInsertionReportsItsWalkThenEachChange) {
 
     // A new smallest, widening every node on the way.
     r = insertWatched(set, 5);
-    EXPECT_EQ(r.log, (Log{"passed [10,25] RightSmallest 20 left", "passed [10,15] RightSmallest 15 left",
-                          "reached 10*1 misses", "bound smallest 10->5", "bound smallest 10->5", "created 5*1",
-                          "created [5,10]"}));
+    if (kRebuilds<int>) {
+        EXPECT_EQ(r.log, (Log{"passed [10,25] RightSmallest 20 left", "passed [10,15] RightSmallest 15 left",
+                              "reached 10*1 misses", "bound smallest 10->5", "bound smallest 10->5", "created 5*1",
+                              "created [5,10]", "created [5,25]", "created [5,15]", "freed [10,25]", "freed [10,15]"}));
+    } else {
+        EXPECT_EQ(r.log, (Log{"passed [10,25] RightSmallest 20 left", "passed [10,15] RightSmallest 15 left",
+                              "reached 10*1 misses", "bound smallest 10->5", "bound smallest 10->5", "created 5*1",
+                              "created [5,10]"}));
+    }
 
     // Again: the count, and nothing else.
     r = insertWatched(set, 20);
@@ -184,8 +202,14 @@ TEST(Observer, ARemovalReportsItsWalkThenEachChange) {
     // The last one: the leaf and its parent go, the sibling rises, and the
     // root's largest bound is refreshed.
     r = removeWatched(set, 30, 1);
-    EXPECT_EQ(r.log, (Log{"passed [10,30] LeftLargest 10 right", "passed [20,30] LeftLargest 20 right",
-                          "reached 30*1 holds", "bound largest 30->20", "freed 30*1", "freed [20,30]"}));
+    if (kRebuilds<int>) {
+        EXPECT_EQ(r.log, (Log{"passed [10,30] LeftLargest 10 right", "passed [20,30] LeftLargest 20 right",
+                              "reached 30*1 holds", "bound largest 30->20", "created [10,20]", "freed 30*1",
+                              "freed [20,30]", "freed [10,30]"}));
+    } else {
+        EXPECT_EQ(r.log, (Log{"passed [10,30] LeftLargest 10 right", "passed [20,30] LeftLargest 20 right",
+                              "reached 30*1 holds", "bound largest 30->20", "freed 30*1", "freed [20,30]"}));
+    }
     EXPECT_EQ(r.where.depth, -1);
     EXPECT_EQ(r.where.count, 0);
     EXPECT_EQ(shapeOf(rootOf(set)), "[10,20](10*1 20*1 )");
@@ -223,8 +247,14 @@ TEST(Observer, ATreeThatHeldNotANumberIsReportedAsTheAlgorithmWalksIt) {
     EXPECT_EQ(r.where.depth, 3);
 
     r = removeWatched(set, 5.0, 0);
-    EXPECT_EQ(r.log, (Log{"passed [1,nan] LeftLargest 1 right", "passed [nan,5] LeftLargest nan left", "reached nan*1 misses",
-                          "bound largest nan->5", "bound smallest nan->nan"}));
+    if (kRebuilds<double>) {
+        EXPECT_EQ(r.log, (Log{"passed [1,nan] LeftLargest 1 right", "passed [nan,5] LeftLargest nan left",
+                              "reached nan*1 misses", "bound largest nan->5", "bound smallest nan->nan", "created [1,5]",
+                              "created [nan,5]", "freed [1,nan]", "freed [nan,5]"}));
+    } else {
+        EXPECT_EQ(r.log, (Log{"passed [1,nan] LeftLargest 1 right", "passed [nan,5] LeftLargest nan left",
+                              "reached nan*1 misses", "bound largest nan->5", "bound smallest nan->nan"}));
+    }
     EXPECT_EQ(r.where.depth, 3);  // a query for 5 still finds it
     EXPECT_EQ(r.where.count, 1);
     EXPECT_EQ(set.size(), 3u);
@@ -259,19 +289,30 @@ TEST(Observer, AToolThatKeepsTheFreedNodesCanPutThemBack) {
     const std::string before = shapeOf(rootOf(set));
     Recorder<int, true> r;
     set.removeAndLocate(30, r);
-    ASSERT_EQ(r.freedNodes.size(), 2u);
+    ASSERT_EQ(r.freedNodes.size(), kRebuilds<int> ? 3u : 2u);
     auto* leaf = static_cast<LeafNode<int>*>(r.freedNodes[0]);
     auto* parent = static_cast<InnerNode<int>*>(r.freedNodes[1]);
     EXPECT_EQ(leaf->value, 30);  // still readable: not destroyed
     EXPECT_EQ(parent->maxValue, 30);
 
+    // The root's bound change, taken back: the original put back in its
+    // copy's place, or the old value assigned again.
+    auto* root = static_cast<InnerNode<int>*>(detail::Access::root(set));
+    if (kRebuilds<int>) {
+        auto* original = static_cast<InnerNode<int>*>(r.freedNodes[2]);
+        original->left = root->left;
+        original->right = root->right;
+        root->left = root->right = nullptr;
+        detail::Access::destroy(set, root);
+        detail::Access::root(set) = root = original;
+    } else {
+        root->maxValue = 30;
+    }
     // The walk went right twice: the parent hung on the root's right, where
     // the sibling rose, and the leaf was its right child.
-    auto* root = static_cast<InnerNode<int>*>(detail::Access::root(set));
     parent->left = root->right;
     parent->right = leaf;
     root->right = parent;
-    root->maxValue = 30;  // the bound change, taken back
     ++detail::Access::size(set);
     detail::Access::invalidateIterators(set);
     EXPECT_EQ(shapeOf(rootOf(set)), before);
