@@ -3,21 +3,10 @@
 // the page's escaping of a run is valid UTF-8 that comes back exactly.
 import { test } from "node:test";
 import assert from "node:assert/strict";
-import { pathToFileURL } from "node:url";
+import { moduleDir, random } from "./support.mjs";
 
-const dir = process.env.ORLO_PAGE_MODULES
-  ? pathToFileURL(process.env.ORLO_PAGE_MODULES + "/").href
-  : new URL("../../../web/page/", import.meta.url).href;
-const { textOf, bytesAfterEdit, escapePageData } = await import(dir + "bytes.js");
+const { textOf, bytesAfterEdit, escapePageData } = await import(moduleDir + "bytes.js");
 
-function random(seed) {
-  return () => {
-    seed = (seed + 0x6d2b79f5) | 0;
-    let t = Math.imul(seed ^ (seed >>> 15), 1 | seed);
-    t = (t + Math.imul(t ^ (t >>> 7), 61 | t)) ^ t;
-    return ((t ^ (t >>> 14)) >>> 0) / 4294967296;
-  };
-}
 const pick = (rand, list) => list[Math.floor(rand() * list.length)];
 const bytesOf = (...parts) => Uint8Array.from(parts.flatMap((p) => (typeof p === "string" ? [...Buffer.from(p, "latin1")] : p)));
 

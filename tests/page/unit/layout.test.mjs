@@ -4,23 +4,12 @@
 // and very deep chains are placed quickly and stay narrow.
 import { test } from "node:test";
 import assert from "node:assert/strict";
-import { pathToFileURL } from "node:url";
+import { moduleDir, random } from "./support.mjs";
 
-const dir = process.env.ORLO_PAGE_MODULES
-  ? pathToFileURL(process.env.ORLO_PAGE_MODULES + "/").href
-  : new URL("../../../web/page/", import.meta.url).href;
-const { place, depthsOf } = await import(dir + "layout.js");
+const { place, depthsOf } = await import(moduleDir + "layout.js");
 
 const eps = 1e-6;
 
-function random(seed) {
-  return () => {
-    seed = (seed + 0x6d2b79f5) | 0;
-    let t = Math.imul(seed ^ (seed >>> 15), 1 | seed);
-    t = (t + Math.imul(t ^ (t >>> 7), 61 | t)) ^ t;
-    return ((t ^ (t >>> 14)) >>> 0) / 4294967296;
-  };
-}
 
 // Builds a tree in pre-order from a root description and a function giving a
 // description's width and children, with a stack so deep trees fit.

@@ -3,21 +3,10 @@
 // how, and the fragment is read the one way the page writes it.
 import { test } from "node:test";
 import assert from "node:assert/strict";
-import { pathToFileURL } from "node:url";
+import { moduleDir, random } from "./support.mjs";
 
-const dir = process.env.ORLO_PAGE_MODULES
-  ? pathToFileURL(process.env.ORLO_PAGE_MODULES + "/").href
-  : new URL("../../../web/page/", import.meta.url).href;
-const { packRun, unpackRun, LinkError, fragmentFor, readFragment, kLinkMostChars } = await import(dir + "link.js");
+const { packRun, unpackRun, LinkError, fragmentFor, readFragment, kLinkMostChars } = await import(moduleDir + "link.js");
 
-function random(seed) {
-  return () => {
-    seed = (seed + 0x6d2b79f5) | 0;
-    let t = Math.imul(seed ^ (seed >>> 15), 1 | seed);
-    t = (t + Math.imul(t ^ (t >>> 7), 61 | t)) ^ t;
-    return ((t ^ (t >>> 14)) >>> 0) / 4294967296;
-  };
-}
 const randomBytes = (rand, n) => Uint8Array.from({ length: n }, () => Math.floor(rand() * 256));
 const commands = new TextEncoder().encode("insert 17\nfind 4\nerase 17\r\nprint\n".repeat(40));
 

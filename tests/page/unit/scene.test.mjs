@@ -8,13 +8,12 @@ import { test } from "node:test";
 import assert from "node:assert/strict";
 import { readFileSync } from "node:fs";
 import { join } from "node:path";
-import { pathToFileURL } from "node:url";
+import { moduleDir } from "./support.mjs";
 
 const env = process.env;
 const skip = !env.ORLO_PAGE_WASM && "needs the page's module (ORLO_PAGE_WASM)";
-const dir = env.ORLO_PAGE_MODULES ? pathToFileURL(env.ORLO_PAGE_MODULES + "/").href : "";
-const { Orlo } = skip ? {} : await import(dir + "engine.js");
-const { scenes } = skip ? {} : await import(dir + "scene.js");
+const { Orlo } = skip ? {} : await import(moduleDir + "engine.js");
+const { scenes } = skip ? {} : await import(moduleDir + "scene.js");
 const module = skip ? null : new WebAssembly.Module(readFileSync(env.ORLO_PAGE_WASM));
 
 function stepOf(file, k) {

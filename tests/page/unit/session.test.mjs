@@ -13,12 +13,11 @@ import { execFileSync } from "node:child_process";
 import { mkdtempSync, readFileSync, readdirSync, writeFileSync } from "node:fs";
 import { tmpdir } from "node:os";
 import { join } from "node:path";
-import { pathToFileURL } from "node:url";
+import { moduleDir } from "./support.mjs";
 
 const env = process.env;
 const skip = !env.ORLO_PAGE_WASM && "needs the page's module (ORLO_PAGE_WASM)";
-const dir = env.ORLO_PAGE_MODULES ? pathToFileURL(env.ORLO_PAGE_MODULES + "/").href : "";
-const { Orlo } = skip ? {} : await import(dir + "engine.js");
+const { Orlo } = skip ? {} : await import(moduleDir + "engine.js");
 const module = skip ? null : new WebAssembly.Module(readFileSync(env.ORLO_PAGE_WASM));
 const work = mkdtempSync(join(tmpdir(), "orlo-session-"));
 const bytes = (text) => (typeof text === "string" ? new TextEncoder().encode(text) : new Uint8Array(text));
@@ -208,7 +207,7 @@ test("doubles that print alike are told apart in full", { skip }, () => {
 });
 
 test("a run embedded in the page: orlo-dot writes it as the page's own escaper does, and the module reads it back", { skip }, async () => {
-  const { escapePageData } = await import(dir + "bytes.js");
+  const { escapePageData } = await import(moduleDir + "bytes.js");
   const r = random(77);
   const tricky = [0x25, 0x3c, 0x3e, 0x0d, 0x0a, 0x00, 0xff, 0xc3, 0xa9, 0xe2, 0x82, 0xef, 0xbb, 0xbf, 0x41, 0x2d];
   for (let round = 0; round < 40; ++round) {
