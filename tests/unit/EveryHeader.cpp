@@ -10,16 +10,12 @@
 
 #include <string>
 
+#include "../support/ElementTypes.h"
+
 namespace {
 
-struct Fixed {
-    const int v;
-    explicit Fixed(int x) : v(x) {}
-    bool operator<(const Fixed& o) const { return v < o.v; }
-    bool operator>(const Fixed& o) const { return v > o.v; }
-    bool operator==(const Fixed& o) const { return v == o.v; }
-    bool operator!=(const Fixed& o) const { return v != o.v; }
-};
+using orlo::testing::Constant;
+
 
 struct Watching : orlo::QuietObserver<int> {
     int events = 0;
@@ -52,7 +48,7 @@ int exercise(const T& a, const T& b) {
 }  // namespace
 
 int main() {
-    int sum = exercise<int>(1, 2) + exercise<std::string>("a", "b") + exercise<Fixed>(Fixed(1), Fixed(2));
+    int sum = exercise<int>(1, 2) + exercise<std::string>("a", "b") + exercise<Constant>(Constant(1), Constant(2));
     orlo::BSTSET<int> set{5, 3, 8};
     Watching watching;
     sum += set.insertAndLocate(4, watching).depth + set.removeAndLocate(8, watching).count + watching.events;

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "ElementTypes.h"
 #include "TreeCheck.h"
 #include "bstset/BSTSET.h"
 
@@ -192,14 +193,7 @@ struct NoMove {
 };
 
 // A const member: no assignment at all.
-struct Constant {
-    const int v;
-    explicit Constant(int x) : v(x) {}
-    bool operator<(const Constant& o) const { return v < o.v; }
-    bool operator>(const Constant& o) const { return v > o.v; }
-    bool operator==(const Constant& o) const { return v == o.v; }
-    bool operator!=(const Constant& o) const { return v != o.v; }
-};
+using orlo::testing::Constant;
 
 TEST(WhatUsersReachFor, ConstructionChainingInserterAndErase) {
     BSTSET<int> listed{5, 1, 5, 9};

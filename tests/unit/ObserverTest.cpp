@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "ElementTypes.h"
 #include "TreeCheck.h"
 #include "bstset/BSTSET.h"
 
@@ -261,15 +262,7 @@ TEST(Observer, ATreeThatHeldNotANumberIsReportedAsTheAlgorithmWalksIt) {
 }
 
 // Copies only, no assignment: bounds are changed by rebuilding the node.
-struct Fixed {
-    const int v;
-    explicit Fixed(int x) : v(x) {}
-    bool operator<(const Fixed& o) const { return v < o.v; }
-    bool operator>(const Fixed& o) const { return v > o.v; }
-    bool operator==(const Fixed& o) const { return v == o.v; }
-    bool operator!=(const Fixed& o) const { return v != o.v; }
-};
-std::ostream& operator<<(std::ostream& out, const Fixed& f) { return out << f.v; }
+using Fixed = orlo::testing::Constant;
 
 TEST(Observer, ARebuiltNodeIsACopyCreatedAndTheOriginalFreed) {
     BSTSET<Fixed> set;
