@@ -24,9 +24,13 @@ function shown(frame, item) {
   return [v, b];
 }
 
-/** One sentence per walk item, root first; of a long walk, a line for the comparisons left out. */
+/**
+ * One sentence per walk item, root first, each with its place in the whole
+ * walk (`n`, from 1); of a long walk, whose middle the frame leaves out, a
+ * line (n null) saying how many comparisons are not told.
+ */
 export function walkSteps(frame) {
-  const steps = frame.walk.map((item) => {
+  const sentences = frame.walk.map((item) => {
     if (item.how === "leaf") return atLeaf(frame, item);
     const [v, b] = shown(frame, item);
     switch (item.how) {
@@ -43,7 +47,8 @@ export function walkSteps(frame) {
         return "";
     }
   });
-  if (frame.walkSkipped) steps.splice(8, 0, `… ${grouped(frame.walkSkipped)} more comparisons …`);
+  const steps = sentences.map((text, i) => ({ n: i + 1 + (i >= 8 ? frame.walkSkipped : 0), text }));
+  if (frame.walkSkipped) steps.splice(8, 0, { n: null, text: `… ${grouped(frame.walkSkipped)} more comparisons …` });
   return steps;
 }
 
@@ -116,7 +121,7 @@ export function resultOf(frame) {
 export function walkSentence(frame) {
   if (frame.walk.length === 0) return "";
   const who = frame.kind === "search" ? "search for" : "walk of";
-  return `The ${who} ${exactOr(frame.value, frame.exact)}: ${walkSteps(frame).join("; ")}.`;
+  return `The ${who} ${exactOr(frame.value, frame.exact)}: ${walkSteps(frame).map((s) => s.text).join("; ")}.`;
 }
 
 /** What a screen reader hears when a step is shown. */

@@ -16,11 +16,12 @@ const reducedMotion = window.matchMedia("(prefers-reduced-motion: reduce)");
 
 let orlo;
 let embedded = false;         // the run is the one the page was written with
-let packed = null;            // the run as it rides in a link, once worked out (a promise)
+let packed = null;            // the run as it rides in a link: { text }, text set once worked out
 let frame = null;             // the step shown
 let drawn = null;             // its drawn states
 let showing = "after";        // which of them is shown
 let searched = null;          // a search's frame, shown until the next step
+let searchedDrawn = null;     // and its drawn state
 let playing = 0;
 let stoppedAt = Infinity;     // Orlo stopped in this step: it and those after it cannot be shown
 let opened = new Set();       // folds opened, by node id
@@ -135,7 +136,7 @@ function showNow(k, { how = "push", animate = false, placement = "follow" } = {}
     show(k, { how, placement });
     return;
   }
-  searched = null;
+  setSearched(null);
   if (wholeWalk) orlo.setPathLevels(kPathLevels);
   wholeWalk = false;
   keptWalk = {};
@@ -163,7 +164,7 @@ function showNow(k, { how = "push", animate = false, placement = "follow" } = {}
 
 /** Draws the state chosen: before or after the command, or the search. */
 function draw({ from = null, animate = false, placement = "follow", anchor = null } = {}) {
-  const chosen = searched ? scenes(searched, { compact: view.compact() }).after : drawn[showing === "before" && drawn.before ? "before" : "after"];
+  const chosen = searched ? searchedDrawn : drawn[showing === "before" && drawn.before ? "before" : "after"];
   view.show(searched || frame, fitted(chosen), { from: fitted(from), animate, placement, anchor });
   $("show-before").disabled = !drawn.before || Boolean(searched);
   $("show-after").disabled = !drawn.before || Boolean(searched);
@@ -185,12 +186,18 @@ function fitted(state) {
   return foldPath(state, keep);
 }
 
+/** A search's frame to show (null: none), and what it draws. */
+function setSearched(found) {
+  searched = found;
+  searchedDrawn = found ? scenes(found, { compact: view.compact() }).after : null;
+}
+
 /** The same step again, drawn anew (a fold opened), the node `anchor` kept where it stands. */
 function redraw(anchor) {
   const k = frame.done;
   frame = orlo.go(k);
   drawn = scenes(frame, { compact: view.compact() });
-  if (searched) searched = orlo.search($("search").value);
+  if (searched) setSearched(orlo.search($("search").value));
   draw({ anchor });
 }
 
@@ -285,14 +292,19 @@ function narration(f) {
   list.textContent = "";
   const steps = walkSteps(shownFrame);
   // A tall tree's walk is long: its start and its end tell the story.
-  const shown = steps.length <= 14 ? steps.map((s, k) => [k, s]) :
-    [...steps.slice(0, 5).map((s, k) => [k, s]), [-1, `… ${steps.length - 11} more …`],
-     ...steps.slice(-6).map((s, k) => [steps.length - 6 + k, s])];
-  for (const [k, s] of shown) {
+  const shown = steps.length <= 14 ? steps : [...steps.slice(0, 5), null, ...steps.slice(-6)];
+  for (const step of shown) {
     const item = list.appendChild(document.createElement("li"));
-    if (k < 0) item.className = "muted";
-    else item.value = k + 1;
-    item.textContent = s;
+    if (step === null) {
+      item.textContent = `… ${grouped(shown[shown.length - 6].n - shown[4].n - 1)} more comparisons …`;
+    } else if (step.n === null) {
+      item.textContent = step.text;
+    } else {
+      item.value = step.n;
+      item.textContent = step.text;
+      continue;
+    }
+    item.className = "muted";
   }
 }
 
@@ -446,8 +458,9 @@ document.addEventListener("keydown", (e) => {
 window.addEventListener("popstate", () => follow(readFragment(location.hash), "none"));
 window.addEventListener("resize", () => {
   // Across the phone's width the boxes change size: the states are made anew.
-  if (frame && drawn && (drawn.after.pathfoldWidth === undefined || (view.compact() !== (drawn.after.pathfoldWidth < 150)))) {
+  if (frame && drawn && view.compact() !== drawn.compact) {
     drawn = scenes(frame, { compact: view.compact() });
+    if (searched) setSearched(searched);
     draw();
   } else {
     view.render();
@@ -520,30 +533,18 @@ $("command-form").addEventListener("submit", (e) => {
 $("search-form").addEventListener("submit", (e) => {
   e.preventDefault();
   const text = $("search").value;
-  if (text.trim() === "") {
-    searched = null;
-    draw();
-    panels();
-    return;
-  }
-  const found = orlo.search(text);
-  if (!found.extracted) {
-    // A failed search clears the answer before it.
-    searched = null;
-    say(`No ${frame.type || "value"} can be read from “${text}”.`);
-    draw();
-    panels();
-    $("step-result").textContent = resultOf(found);
-    return;
-  }
-  say("");
-  searched = found;
+  const found = text.trim() === "" ? null : orlo.search(text);
+  // A failed search clears the answer before it.
+  setSearched(found && found.extracted ? found : null);
+  say(found && !found.extracted ? `No ${frame.type || "value"} can be read from “${text}”.` : "");
   draw();
-  narration(frame);
+  panels();
+  if (!found) return;
   $("step-result").textContent = resultOf(found);
+  if (!searched) return;
   $("live").textContent = announce(found);
   const end = found.walk[found.walk.length - 1];
-  const leaf = end && scenes(found).after.nodes.find((d) => d.id === end.node);
+  const leaf = end && searchedDrawn.nodes.find((d) => d.id === end.node);
   $("node-detail").textContent = leaf && leaf.node ? describeNode(leaf.node) : "";
 });
 

@@ -186,6 +186,7 @@ export function scenes(frame, { compact = false } = {}) {
   // Each knows its role ("before", "after" or "search").
   if (states.before) states.before.role = "before";
   states.after.role = frame.kind === "search" ? "search" : "after";
+  states.compact = compact;
   return states;
 }
 
