@@ -80,8 +80,8 @@ public:
     explicit LeafNode(const T& v) : multiplicity(1), value(v) {}
 
     int getType() override { return 1; }
-    Node<T>* add(const T& v) override { return detail::insertByHand<T>(this, v); }
-    Node<T>* del(const T& v) override { return detail::removeByHand<T>(this, v); }
+    Node<T>* add(const T& v) override { return detail::changeByHand<T, false>(this, v); }
+    Node<T>* del(const T& v) override { return detail::changeByHand<T, true>(this, v); }
     T& leftMin() override { return value; }
     T& rightMax() override { return value; }
     int count(const T& v) override { return v == value ? multiplicity : 0; }
@@ -120,8 +120,8 @@ public:
     }
 
     int getType() override { return 0; }
-    Node<T>* add(const T& v) override { return detail::insertByHand<T>(this, v); }
-    Node<T>* del(const T& v) override { return detail::removeByHand<T>(this, v); }
+    Node<T>* add(const T& v) override { return detail::changeByHand<T, false>(this, v); }
+    Node<T>* del(const T& v) override { return detail::changeByHand<T, true>(this, v); }
     T& leftMin() override { return minValue; }
     T& rightMax() override { return maxValue; }
     int count(const T& v) override {

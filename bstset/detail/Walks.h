@@ -480,24 +480,18 @@ Node<T>* changePlain(Node<T>* top, const WalkEnd<T>& end, const T& v, Notes& not
 
 // ------------------------------------------------------ nodes made by hand
 
-/// An insertion into nodes made by hand, outside any set: in the shared
-/// arena, comparing as the algorithm states, and reporting to nobody.
-template <typename T>
-Node<T>* insertByHand(Node<T>* top, const T& v) {
+/// One change to nodes made by hand, outside any set: in the shared arena,
+/// comparing as the algorithm states, and reporting to nobody. What a removal
+/// takes out is destroyed before it returns.
+template <typename T, bool Removes>
+Node<T>* changeByHand(Node<T>* top, const T& v) {
     Update<T> u(TreeArena<T>::shared());
     QuietObserver<T> quiet;
-    top = insert<T, false>(top, v, u, quiet);
-    u.finish(quiet);
-    return top;
-}
-
-/// A removal from nodes made by hand; what it takes out is destroyed before
-/// it returns.
-template <typename T>
-Node<T>* removeByHand(Node<T>* top, const T& v) {
-    Update<T> u(TreeArena<T>::shared());
-    QuietObserver<T> quiet;
-    top = remove<T, false>(top, v, u, quiet);
+    if constexpr (Removes) {
+        top = remove<T, false>(top, v, u, quiet);
+    } else {
+        top = insert<T, false>(top, v, u, quiet);
+    }
     u.finish(quiet);
     return top;
 }
