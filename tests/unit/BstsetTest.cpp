@@ -25,6 +25,7 @@
 #include <malloc.h>
 #endif
 
+#include "ElementTypes.h"
 #include "TreeCheck.h"
 #include "bstset/BSTSET.h"
 #include "bstset/ReadAhead.h"
@@ -353,17 +354,13 @@ TEST(TallTrees, EveryOperationRunsInSmallStack) {
 
 // Counts its live copies: every copy the tree makes must die exactly once.
 // It has no default constructor, which the tree must not need.
-struct Counted {
+struct Counted : testing::OrderedByV<Counted> {
     int v;
     static inline long live = 0;
     explicit Counted(int x) : v(x) { ++live; }
     Counted(const Counted& o) : v(o.v) { ++live; }
     Counted& operator=(const Counted&) = default;
     ~Counted() { --live; }
-    bool operator<(const Counted& o) const { return v < o.v; }
-    bool operator>(const Counted& o) const { return v > o.v; }
-    bool operator==(const Counted& o) const { return v == o.v; }
-    bool operator!=(const Counted& o) const { return v != o.v; }
 };
 
 /// Values the tree stores: one per leaf, two per routing node.
@@ -781,7 +778,7 @@ TEST(Aliasing, AnArgumentMayReferIntoTheSet) {
 
 // Removes one occurrence of `value` from `other` when it dies: an element
 // whose destructor runs code that uses another set.
-struct Evicting {
+struct Evicting : testing::OrderedByV<Evicting> {
     int v;
     BSTSET<int>* other;
     static constexpr int kDeep = 299;
@@ -791,10 +788,6 @@ struct Evicting {
     ~Evicting() {
         if (other != nullptr) *other >> kDeep;
     }
-    bool operator<(const Evicting& o) const { return v < o.v; }
-    bool operator>(const Evicting& o) const { return v > o.v; }
-    bool operator==(const Evicting& o) const { return v == o.v; }
-    bool operator!=(const Evicting& o) const { return v != o.v; }
 };
 std::ostream& operator<<(std::ostream& out, const Evicting& e) { return out << e.v; }
 
@@ -827,7 +820,7 @@ TEST(Reentrancy, ARemovalMayRunCodeThatRemovesFromAnotherSet) {
 // occurrences its leaves hold. Its copy assignment may throw and its swap
 // cannot, so new bounds are moved in, and an insertion that widens a bound
 // destroys the old value.
-struct Tallied {
+struct Tallied : testing::OrderedByV<Tallied> {
     int v;
     static inline const BSTSET<Tallied>* set = nullptr;
     static inline int miscounts = 0;
@@ -847,10 +840,6 @@ struct Tallied {
         set->visit([&](const auto& node) { held += static_cast<std::size_t>(node.count); });
         if (held != set->size()) ++miscounts;
     }
-    bool operator<(const Tallied& o) const { return v < o.v; }
-    bool operator>(const Tallied& o) const { return v > o.v; }
-    bool operator==(const Tallied& o) const { return v == o.v; }
-    bool operator!=(const Tallied& o) const { return v != o.v; }
 };
 
 TEST(Reentrancy, AnElementsDestructorSeesTheUpdateCounted) {
@@ -1104,13 +1093,9 @@ TEST(Memory, FreedNodesAreUsedAgain) {
 // Every value sits where its type's alignment asks, small chunks and large
 // ones alike (under UndefinedBehaviorSanitizer a misaligned one is a report
 // too).
-struct alignas(64) Wide {
+struct alignas(64) Wide : testing::OrderedByV<Wide> {
     int v;
     explicit Wide(int x) : v(x) {}
-    bool operator<(const Wide& o) const { return v < o.v; }
-    bool operator>(const Wide& o) const { return v > o.v; }
-    bool operator==(const Wide& o) const { return v == o.v; }
-    bool operator!=(const Wide& o) const { return v != o.v; }
 };
 
 TEST(Memory, ValuesAreAlignedAsTheirTypeAsks) {

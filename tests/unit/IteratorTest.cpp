@@ -181,15 +181,11 @@ TEST(IteratorAsStandardIterator, FindStandsWhereAWalkWouldAndGoesOnFromThere) {
 // A copyable type whose move constructor is deleted (so it has no
 // assignment either): the set must copy, never move, and rebuild nodes
 // where bounds change.
-struct NoMove {
+struct NoMove : testing::OrderedByV<NoMove> {
     int v;
     explicit NoMove(int x) : v(x) {}
     NoMove(const NoMove&) = default;
     NoMove(NoMove&&) = delete;
-    bool operator<(const NoMove& o) const { return v < o.v; }
-    bool operator>(const NoMove& o) const { return v > o.v; }
-    bool operator==(const NoMove& o) const { return v == o.v; }
-    bool operator!=(const NoMove& o) const { return v != o.v; }
 };
 
 // A const member: no assignment at all.
@@ -312,7 +308,7 @@ TEST(WhatUsersReachFor, AClearedSetIsEmptyAndFillsAgain) {
 
 // Its destructor, while armed, walks the set it sits in and notes what it
 // saw: an element's destructor that uses its set.
-struct Watching {
+struct Watching : testing::OrderedByV<Watching> {
     int v;
     static inline const BSTSET<Watching>* set = nullptr;
     static inline std::vector<std::vector<int>> seen;
@@ -325,10 +321,6 @@ struct Watching {
         for (const Watching& w : *set) values.push_back(w.v);
         seen.push_back(values);
     }
-    bool operator<(const Watching& o) const { return v < o.v; }
-    bool operator>(const Watching& o) const { return v > o.v; }
-    bool operator==(const Watching& o) const { return v == o.v; }
-    bool operator!=(const Watching& o) const { return v != o.v; }
 };
 
 TEST(WhatUsersReachFor, AnElementsDestructorSeesTheSetWhole) {
