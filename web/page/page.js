@@ -333,7 +333,7 @@ function chart(counts) {
   const box = $("chart");
   box.textContent = "";
   $("chart-detail").textContent = "";
-  const most = Math.max(1, ...counts);
+  const most = counts.reduce((a, b) => Math.max(a, b), 1);  // a spread would overflow the stack on a tall tree
   const shown = searched || frame;
   const end = shown.depth > 0 ? shown.depth : shown.walk.length;
   // A very tall tree has more depths than the panel has room: they are grouped.
@@ -348,7 +348,7 @@ function chart(counts) {
     bar.tabIndex = 0;
     bar.setAttribute("aria-label", `${name}: ${grouped(n)} ${n === 1 ? "leaf" : "leaves"}`);
     bar.title = bar.getAttribute("aria-label");
-    bar.style.setProperty("--share", String(Math.max(...slice) / most));
+    bar.style.setProperty("--share", String(slice.reduce((a, b) => Math.max(a, b), 0) / most));
     const number = bar.appendChild(document.createElement("span"));
     number.className = "n";
     number.textContent = grouped(n);

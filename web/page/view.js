@@ -54,7 +54,7 @@ export class TreeView {
       if (state.phantom) {
         // The phantom root is not drawn: everything moves up a level.
         for (let i = 0; i < state.layout.y.length; ++i) state.layout.y[i] -= LEVEL;
-        state.layout.top = Math.min(...Array.from(state.layout.y.subarray(1))) - 22;
+        state.layout.top = state.layout.y.subarray(1).reduce((a, b) => Math.min(a, b), Infinity) - 22;
       }
     }
     return state.layout;
