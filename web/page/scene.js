@@ -79,7 +79,7 @@ function changedLabel(node, edits) {
  * walk items to mark (root first), `role` how the walk reads here.
  */
 function state(frame, nodes, walkIds, options) {
-  const { children } = childrenOf(nodes);
+  const { children, parent } = childrenOf(nodes);
   const index = new Map(nodes.map((n, i) => [n.id, i]));
   const items = new Map(frame.walk.map((w) => [w.node, w]));
   const edits = new Map();
@@ -92,7 +92,11 @@ function state(frame, nodes, walkIds, options) {
   const drawn = nodes.map((node) => ({
     id: node.id, key: `n${node.id}`, kind: node.kind, depth: node.depth, node, marks: [], label: [labelParts(node)],
   }));
+  // Of a long walk the frame names only the ends; drawn whole, its middle
+  // is the ancestors of its last node drawn.
   const onWalk = new Set(walkIds);
+  const lastDrawn = walkIds.findLast((id) => index.has(id));
+  for (let i = lastDrawn === undefined ? -1 : index.get(lastDrawn); i >= 0; i = parent[i]) onWalk.add(nodes[i].id);
   // The walk ends at its last node here, unless it ends at a node drawn apart (leaving).
   const endId = walkIds.length && options.endsHere !== false ? walkIds[walkIds.length - 1] : undefined;
   drawn.forEach((d, i) => {

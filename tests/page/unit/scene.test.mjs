@@ -89,3 +89,16 @@ test("a miss ends where the walk ended, marked not found; a search draws its wal
   assert.deepEqual(walkOf(search.after).map((d) => d.walk), ["path", "end"]);
   assert.deepEqual(marked(search.after, "missing").map(text), ["3 ×1"]);
 });
+
+test("a long walk drawn whole is marked at every level, its middle too", { skip }, () => {
+  const orlo = new Orlo(module);
+  const n = 200;
+  orlo.load(new TextEncoder().encode(`INT\n${Array.from({ length: n }, (_, i) => `ADD ${i + 1}\n`).join("")}`));
+  orlo.setPathLevels(Infinity);
+  const frame = orlo.go(n);
+  assert.ok(frame.walkSkipped > 0);  // the frame carries only the walk's ends
+  const { before, after } = scenes(frame);
+  assert.equal(walkOf(before).length, n - 1);  // down to the leaf n - 1 reached
+  assert.equal(walkOf(after).length, n);  // down to the new leaf n
+  assert.ok(walkOf(after).every((d, i) => i < n - 1 ? d.walk === "path" : d.walk === "end"));
+});
