@@ -22,6 +22,7 @@ let drawn = null;             // its drawn states
 let showing = "after";        // which of them is shown
 let searched = null;          // a search's frame, shown until the next step
 let searchedDrawn = null;     // and its drawn state
+let searchedFor = "";         // and the text searched for (the box may have been edited since)
 let playing = 0;
 let stoppedAt = Infinity;     // Orlo stopped in this step: it and those after it cannot be shown
 let opened = new Set();       // folds opened, by node id
@@ -125,6 +126,9 @@ function stopped(e) {
 /** Goes to step k at once. */
 function showNow(k, { how = "push", animate = false, placement = "follow" } = {}) {
   const from = frame && drawn ? drawn[showing === "before" && drawn.before ? "before" : "after"] : null;
+  // A walk drawn whole is drawn so for the step it was opened on only.
+  if (wholeWalk) orlo.setPathLevels(kPathLevels);
+  wholeWalk = false;
   try {
     frame = orlo.go(k);
   } catch (e) {
@@ -137,8 +141,6 @@ function showNow(k, { how = "push", animate = false, placement = "follow" } = {}
     return;
   }
   setSearched(null);
-  if (wholeWalk) orlo.setPathLevels(kPathLevels);
-  wholeWalk = false;
   keptWalk = {};
   drawn = scenes(frame, { compact: view.compact() });
   // The panels first: on a narrow screen they move the drawing's pane.
@@ -187,8 +189,9 @@ function fitted(state) {
 }
 
 /** A search's frame to show (null: none), and what it draws. */
-function setSearched(found) {
+function setSearched(found, text = searchedFor) {
   searched = found;
+  searchedFor = found ? text : "";
   searchedDrawn = found ? scenes(found, { compact: view.compact() }).after : null;
 }
 
@@ -197,7 +200,7 @@ function redraw(anchor) {
   const k = frame.done;
   frame = orlo.go(k);
   drawn = scenes(frame, { compact: view.compact() });
-  if (searched) setSearched(orlo.search($("search").value));
+  if (searched) setSearched(orlo.search(searchedFor));
   draw({ anchor });
 }
 
@@ -535,7 +538,7 @@ $("search-form").addEventListener("submit", (e) => {
   const text = $("search").value;
   const found = text.trim() === "" ? null : orlo.search(text);
   // A failed search clears the answer before it.
-  setSearched(found && found.extracted ? found : null);
+  setSearched(found && found.extracted ? found : null, text);
   say(found && !found.extracted ? `No ${frame.type || "value"} can be read from “${text}”.` : "");
   draw();
   panels();
