@@ -128,6 +128,12 @@
     X(leaf, 0) X(routing, 1) X(fold, 2) \
     X(path, 3) /* the upper part of a long walk's path, folded: `count` levels */
 
+// How much of a long walk a frame carries; the page numbers and draws by them.
+#define ORLO_FRAME_LIMITS(X)                                                              \
+    X(walkHead, 8)    /* a long walk's first comparisons, then walkSkipped are left out */ \
+    X(walkTail, 64)   /* and its last ones; the leaf comes after them */                        \
+    X(pathLevels, 64) /* the path levels drawn unless the page asks for more */
+
 #include <cstddef>
 #include <cstdint>
 
@@ -165,6 +171,9 @@ enum Flag : std::uint32_t { ORLO_FRAME_FLAG(ORLO_FRAME_VALUE) };
 enum class WalkHow : std::uint32_t { ORLO_WALK_HOW(ORLO_FRAME_VALUE) };
 enum class ChangeWhat : std::uint32_t { ORLO_CHANGE_WHAT(ORLO_FRAME_VALUE) };
 enum class NodeKind : std::uint32_t { ORLO_NODE_KIND(ORLO_FRAME_VALUE) };
+struct Limits {
+    enum : std::uint32_t { ORLO_FRAME_LIMITS(ORLO_FRAME_VALUE) };
+};
 
 #undef ORLO_FRAME_INDEX
 #undef ORLO_FRAME_VALUE

@@ -57,5 +57,6 @@ int main() {
     ORLO_ENUM("WALK_HOW", ORLO_WALK_HOW)
     ORLO_ENUM("CHANGE_WHAT", ORLO_CHANGE_WHAT)
     ORLO_ENUM("NODE_KIND", ORLO_NODE_KIND)
+    ORLO_ENUM("LIMITS", ORLO_FRAME_LIMITS)
     return std::fwrite(out.data(), 1, out.size(), stdout) == out.size() && std::fflush(stdout) == 0 ? 0 : 1;
 }

@@ -61,15 +61,10 @@ constexpr std::size_t kListingEnds = 32 << 10;
 using frame::Header;
 using frame::Spans;
 
-/// Of a long walk, the comparisons a frame carries: its first ones and its
-/// last ones (the page draws the end and narrates both ends).
-constexpr std::size_t kWalkHead = 8;
-constexpr std::size_t kWalkTail = 64;
-
 /// What the page asked to see.
 struct View {
     Opened opened;                 // folds drawn open
-    std::size_t mostPath = 64;     // path levels drawn; the rest above is folded
+    std::size_t mostPath = frame::Limits::pathLevels;  // path levels drawn; the rest above is folded
 };
 
 /// A run of one element type, seen through frames.
@@ -193,25 +188,16 @@ public:
         frame.header(Header::depth) = static_cast<std::uint32_t>(stepper_.set()[v]);
         // A query's walk: at each routing node, by the right side's smallest value.
         const std::vector<const Node<T>*> path = queryPath(v);
-        const std::size_t skipped = path.size() > kWalkHead + kWalkTail + 1 ? path.size() - 1 - kWalkHead - kWalkTail : 0;
-        frame.header(Header::walkSkipped) = static_cast<std::uint32_t>(skipped);
-        for (std::size_t i = 0; i < path.size(); ++i) {
-            if (i == kWalkHead && skipped > 0) i += skipped;
-            const Node<T>* n = path[i];
-            const std::size_t at = frame.record(frame::WalkItem::kWords);
-            frame.word(at + frame::WalkItem::node) = id(n);
-            auto* node = const_cast<Node<T>*>(n);
-            if (node->getType() == 1) {
-                frame.word(at + frame::WalkItem::how) = static_cast<std::uint32_t>(frame::WalkHow::leaf);
-                frame.word(at + frame::WalkItem::holds) = node->leftMin() == v ? 1 : 0;
-                continue;
-            }
+        const Node<T>* leaf = path.empty() ? nullptr : path.back();
+        const bool holds = leaf != nullptr && const_cast<Node<T>*>(leaf)->leftMin() == v;
+        writeWalkItems(frame, path.empty() ? 0 : path.size() - 1, leaf, holds, [&](std::size_t i, std::size_t at) {
+            auto* node = const_cast<Node<T>*>(path[i]);
             const T& bound = node->getRight()->leftMin();
+            frame.word(at + frame::WalkItem::node) = id(node);
             frame.word(at + frame::WalkItem::how) = static_cast<std::uint32_t>(frame::WalkHow::rightSmallest);
             frame.word(at + frame::WalkItem::right) = v < bound ? 0 : 1;
             putValue(frame, at + frame::WalkItem::boundAt, at + frame::WalkItem::exactAt, bound);
-        }
-        frame.header(Header::walkItems) = static_cast<std::uint32_t>(path.size() - skipped);
+        });
         const std::vector<Drawn<T>> nodes = capture(stepper_.set(), stepper_.shape(), path, view.opened, view.mostPath);
         frame.header(Header::afterNodes) = static_cast<std::uint32_t>(nodes.size());
         write(frame, nodes);
@@ -242,30 +228,40 @@ private:
         frame.put(exactAt, text);
     }
 
-    void writeWalk(FrameWriter& frame, const Trace<T>& trace, const T& v) {
-        const std::size_t n = trace.walk.size();
-        const std::size_t skipped = n > kWalkHead + kWalkTail ? n - kWalkHead - kWalkTail : 0;
+    /// The walk's records: `routing` comparisons, each filled in by
+    /// fill(i, record), then the leaf the walk reached, when it reached one.
+    /// Of a long walk only the first and the last comparisons are written;
+    /// walkSkipped counts those left out between them.
+    template <class Fill>
+    static void writeWalkItems(FrameWriter& frame, std::size_t routing, const void* leaf, bool holds, Fill fill) {
+        constexpr std::size_t head = frame::Limits::walkHead, tail = frame::Limits::walkTail;
+        const std::size_t skipped = routing > head + tail ? routing - head - tail : 0;
         frame.header(Header::walkSkipped) = static_cast<std::uint32_t>(skipped);
-        for (std::size_t i = 0; i < n; ++i) {
-            if (i == kWalkHead && skipped > 0) i += skipped;
-            const auto& p = trace.walk[i];
+        for (std::size_t i = 0; i < routing; ++i) {
+            if (i == head && skipped > 0) i += skipped;
+            fill(i, frame.record(frame::WalkItem::kWords));
+        }
+        std::uint32_t items = static_cast<std::uint32_t>(routing - skipped);
+        if (leaf != nullptr) {
             const std::size_t at = frame.record(frame::WalkItem::kWords);
+            frame.word(at + frame::WalkItem::node) = id(leaf);
+            frame.word(at + frame::WalkItem::how) = static_cast<std::uint32_t>(frame::WalkHow::leaf);
+            frame.word(at + frame::WalkItem::holds) = holds ? 1 : 0;
+            ++items;
+        }
+        frame.header(Header::walkItems) = items;
+    }
+
+    void writeWalk(FrameWriter& frame, const Trace<T>& trace, const T& v) {
+        writeWalkItems(frame, trace.walk.size(), trace.end, trace.holds, [&](std::size_t i, std::size_t at) {
+            const auto& p = trace.walk[i];
             frame.word(at + frame::WalkItem::node) = id(p.node);
             frame.word(at + frame::WalkItem::how) = static_cast<std::uint32_t>(howOf(p.how));
             // Outside a node's range, "right" says the value lies above it.
             const bool right = p.how == Compared::OutsideRange ? !(v < p.bound) : p.right;
             frame.word(at + frame::WalkItem::right) = right ? 1 : 0;
             putValue(frame, at + frame::WalkItem::boundAt, at + frame::WalkItem::exactAt, p.bound);
-        }
-        std::uint32_t items = static_cast<std::uint32_t>(n - skipped);
-        if (trace.end != nullptr) {
-            const std::size_t at = frame.record(frame::WalkItem::kWords);
-            frame.word(at + frame::WalkItem::node) = id(trace.end);
-            frame.word(at + frame::WalkItem::how) = static_cast<std::uint32_t>(frame::WalkHow::leaf);
-            frame.word(at + frame::WalkItem::holds) = trace.holds ? 1 : 0;
-            ++items;
-        }
-        frame.header(Header::walkItems) = items;
+        });
     }
 
     static frame::WalkHow howOf(Compared how) {

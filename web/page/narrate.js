@@ -1,6 +1,7 @@
 // The page's words for a step: the rule a walk follows, each comparison it
 // made, what the command did, and the same told in one piece for screen
 // readers. Everything comes from the frame the session made for the step.
+import { LIMITS } from "./frame-layout.js";
 import { times, exactOr, whole, grouped } from "./labels.js";
 
 /** The rule by which a walk of this kind chooses a side. */
@@ -47,8 +48,10 @@ export function walkSteps(frame) {
         return "";
     }
   });
-  const steps = sentences.map((text, i) => ({ n: i + 1 + (i >= 8 ? frame.walkSkipped : 0), text }));
-  if (frame.walkSkipped) steps.splice(8, 0, { n: null, text: `… ${grouped(frame.walkSkipped)} more comparisons …` });
+  // The frame carries a long walk's first LIMITS.walkHead comparisons, then its last ones.
+  const head = LIMITS.walkHead;
+  const steps = sentences.map((text, i) => ({ n: i + 1 + (i >= head ? frame.walkSkipped : 0), text }));
+  if (frame.walkSkipped) steps.splice(head, 0, { n: null, text: `… ${grouped(frame.walkSkipped)} more comparisons …` });
   return steps;
 }
 

@@ -2,6 +2,7 @@
 // went where it went, what Orlo printed, and the tree before and after the
 // command (view.js). The run comes from the page itself (orlo-dot wrote it
 // in), from a link, or from what is typed, pasted, opened or dropped.
+import { LIMITS } from "./frame-layout.js";
 import { Orlo, OrloStopped, unpackModule } from "./engine.js";
 import { scenes, foldPath } from "./scene.js";
 import { TreeView } from "./view.js";
@@ -74,9 +75,6 @@ function load(bytes, step, how = "replace") {
   show(step, { how, placement: "fit" });
 }
 
-/** The most levels of a walk's path the session sends (more than any screen shows at a readable size). */
-const kPathLevels = 64;
-
 /** The work of one piece of a long way (steps, and the nodes their walks pass): some 20 ms. */
 const kPiece = 1 << 20;
 let travelling = null;  // the way under way, until it arrives or another starts
@@ -127,7 +125,7 @@ function stopped(e) {
 function showNow(k, { how = "push", animate = false, placement = "follow" } = {}) {
   const from = frame && drawn ? drawn[showing === "before" && drawn.before ? "before" : "after"] : null;
   // A walk drawn whole is drawn so for the step it was opened on only.
-  if (wholeWalk) orlo.setPathLevels(kPathLevels);
+  if (wholeWalk) orlo.setPathLevels(LIMITS.pathLevels);
   wholeWalk = false;
   try {
     frame = orlo.go(k);

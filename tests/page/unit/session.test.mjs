@@ -18,6 +18,7 @@ import { moduleDir } from "./support.mjs";
 const env = process.env;
 const skip = !env.ORLO_PAGE_WASM && "needs the page's module (ORLO_PAGE_WASM)";
 const { Orlo } = skip ? {} : await import(moduleDir + "engine.js");
+const { LIMITS } = skip ? {} : await import(moduleDir + "frame-layout.js");
 const module = skip ? null : new WebAssembly.Module(readFileSync(env.ORLO_PAGE_WASM));
 const work = mkdtempSync(join(tmpdir(), "orlo-session-"));
 const bytes = (text) => (typeof text === "string" ? new TextEncoder().encode(text) : new Uint8Array(text));
@@ -167,6 +168,22 @@ test("a split, an edited bound and a count are each reported, and nothing else",
   assert.deepEqual(below.walk.map((w) => [w.how, w.bound.text]), [["outsideRange", "3"]]);
   const between = engine("INT\nADD 1\nADD 9\nADD 5\nDEL 4\n").go(4);  // left at 1..5 | 9, then between 1 and 5
   assert.deepEqual(between.walk.map((w) => [w.how, w.bound.text]), [["leftLargest", "5"], ["betweenSides", "5"]]);
+});
+
+test("a long walk, a step's or a search's, carries its ends and counts what it leaves out", { skip }, () => {
+  let file = "INT\n";
+  for (let i = 1; i <= 200; ++i) file += `ADD ${i}\n`;  // a chain: 200 is at depth 200
+  const orlo = engine(file);
+  const { walkHead, walkTail } = LIMITS;
+  for (const f of [orlo.go(200), orlo.search("200"), orlo.search("201")]) {
+    const routing = f.walk.length - 1;
+    assert.equal(f.walk[routing].how, "leaf");
+    assert.equal(f.walk[routing].holds, f.kind === "search" && f.countAfter > 0);  // ADD 200 reaches 199
+    assert.equal(routing, walkHead + walkTail);
+    assert.equal(routing + f.walkSkipped, 199 - (f.kind === "add" ? 1 : 0));  // ADD 200 ran on the tree before it
+    // The first comparisons are the root's, the last the leaf's parent's.
+    assert.deepEqual([f.walk[0].bound.text, f.walk[routing - 1].bound.text], f.kind === "add" ? ["2", "199"] : ["2", "200"]);
+  }
 });
 
 test("what waits in the stream is shown, and where it came from", { skip }, () => {
