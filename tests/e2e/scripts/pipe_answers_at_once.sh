@@ -7,7 +7,9 @@ mkfifo "$work/in" "$work/out"
 orlo_run "$work/in" < /dev/null > "$work/out" 2> "$work/err" &
 pid=$!
 trap 'kill $pid 2> /dev/null; rm -rf "$work"' EXIT
-exec 4< "$work/out" 3> "$work/in"
+# Opened for reading and writing, the input does not wait for Orlo to open it:
+# an Orlo that never starts makes the answers time out instead of a hang here.
+exec 4< "$work/out" 3<> "$work/in"
 echo INT >&3
 for v in 5 3 8 3; do
   echo "ADD $v" >&3
