@@ -5,8 +5,7 @@ namespace orlo {
 
 namespace {
 
-/// \xnn in text a person reads; %NN, as URLs write it, in the page's data
-/// (the page's own escaper, bytes.js, writes the same).
+/// \xnn in text a person reads; %NN, as URLs write it, in the page's data.
 void appendHex(std::string& out, unsigned char byte, char lead) {
     static constexpr char kLower[] = "0123456789abcdef", kUpper[] = "0123456789ABCDEF";
     const char* digits = lead == '%' ? kUpper : kLower;

@@ -445,6 +445,16 @@ public:
     std::size_t frameSize() const { return frame_.size(); }
     const char* fileData() const { return file_.bytes().data(); }
     std::size_t fileSize() const { return file_.bytes().size(); }
+
+    /// The file written as the page embeds a run (Escape::PageData), in
+    /// input()'s room, which the next input() reuses: the page saves a page
+    /// with the run in it by the very escaper orlo-dot writes one with.
+    const char* pageData() {
+        input_.clear();
+        appendEscaped(input_, std::string_view(file_.bytes()), Escape::PageData);
+        return input_.data();
+    }
+    std::size_t pageDataSize() const { return input_.size(); }
     std::uint32_t steps() const { return file_.steps(); }
 
     char* queryInput(std::size_t n) {
@@ -507,6 +517,13 @@ __attribute__((export_name("orlo_load"))) std::uint32_t orlo_load() { return orl
 /// keeps no copy of its own.
 __attribute__((export_name("orlo_file"))) const char* orlo_file() { return orlo::session::session().fileData(); }
 __attribute__((export_name("orlo_file_size"))) std::size_t orlo_file_size() { return orlo::session::session().fileSize(); }
+
+/// The file last loaded, written as the page embeds a run
+/// (orlo_page_data_size() bytes, kept until the next orlo_input()).
+__attribute__((export_name("orlo_page_data"))) const char* orlo_page_data() { return orlo::session::session().pageData(); }
+__attribute__((export_name("orlo_page_data_size"))) std::size_t orlo_page_data_size() {
+    return orlo::session::session().pageDataSize();
+}
 
 /// As orlo_load(), for a run in orlo_input()'s room written as the page
 /// embeds it (%XX for some bytes; see Escape::PageData).

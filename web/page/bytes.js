@@ -1,8 +1,7 @@
 // A command file's bytes as the text a <textarea> shows, and back. The file
 // may hold anything (CR, CRLF, NUL, a byte-order mark, bytes that are not
 // UTF-8); the text is what the browser makes of it, and after an edit every
-// part the user left alone gets its original bytes back, byte for byte. Also
-// the escaping that lets any run ride inside the page's HTML.
+// part the user left alone gets its original bytes back, byte for byte.
 
 // One character read at bytes[i] by the UTF-8 decoder of the WHATWG encoding
 // standard: its code point times 8 plus the number of bytes it took. A byte
@@ -160,36 +159,3 @@ function firstAtOrAfter(at, count, value) {
   }
   return lo;
 }
-
-const kHex = "0123456789ABCDEF";
-
-/**
- * The run's bytes as the page embeds them in its HTML, as orlo-dot writes
- * them (Escape::PageData, which the page's module undoes): %, <, >, CR, NUL
- * and every byte not part of a valid UTF-8 sequence written as %XX; all else
- * as it is. The result is valid UTF-8 that cannot end the comment it sits
- * in, and the HTML parser, which would turn CR into LF and NUL into U+FFFD,
- * meets neither.
- */
-export function escapePageData(bytes) {
-  const n = bytes.length;
-  const out = new Uint8Array(3 * n);
-  let o = 0;
-  for (let i = 0; i < n;) {
-    const read = readChar(bytes, i);
-    const code = read >>> 3, length = read & 7;
-    if (code !== kInvalid && code !== 0x25 && code !== 0x3c && code !== 0x3e && code !== 0x0d && code !== 0) {
-      for (let k = 0; k < length; k++) out[o++] = bytes[i++];
-      continue;
-    }
-    for (let k = 0; k < length; k++) {
-      const b = bytes[i++];
-      out[o++] = 0x25;
-      out[o++] = kHex.charCodeAt(b >> 4);
-      out[o++] = kHex.charCodeAt(b & 15);
-    }
-  }
-  return out.slice(0, o);
-}
-
-

@@ -113,6 +113,16 @@ export class Orlo {
     return new Uint8Array(x.memory.buffer, x.orlo_file(), x.orlo_file_size()).slice();
   }
 
+  /**
+   * The command file loaded, as the page embeds a run (a string; see
+   * loadPageData()), written by the module with orlo-dot's own escaper.
+   */
+  pageData() {
+    const x = this.instance.exports;
+    const at = x.orlo_page_data();
+    return new TextDecoder().decode(new Uint8Array(x.memory.buffer, at, x.orlo_page_data_size()));
+  }
+
   /** The folds to draw open, by node id, in the frames that follow. */
   setOpened(ids) {
     this.opened = [...ids];

@@ -9,7 +9,7 @@ import { TreeView } from "./view.js";
 import { whole, describeNode, grouped } from "./labels.js";
 import { ruleOf, walkSteps, readAs, resultOf, walkSentence, announce } from "./narrate.js";
 import { packRun, unpackRun, LinkError, fragmentFor, readFragment, kLinkMostChars } from "./link.js";
-import { textOf, bytesAfterEdit, escapePageData } from "./bytes.js";
+import { textOf, bytesAfterEdit } from "./bytes.js";
 
 const $ = (id) => document.getElementById(id);
 const encoder = new TextEncoder();
@@ -235,7 +235,7 @@ function address(how) {
 /** The page with another run in it, as a file to save. */
 function savePage() {
   const html = template.replace("<!--orlo-run -->",
-    () => `<!--orlo-run ${new TextDecoder().decode(escapePageData(orlo.file()))}-->`);
+    () => `<!--orlo-run ${orlo.pageData()}-->`);
   const link = document.createElement("a");
   link.href = URL.createObjectURL(new Blob([html], { type: "text/html" }));
   link.download = "orlo-run.html";

@@ -1,11 +1,10 @@
 // A command file's bytes as editable text and back: the text is exactly what
-// the browser shows, an edit changes no byte outside what was edited, and
-// the page's escaping of a run is valid UTF-8 that comes back exactly.
+// the browser shows, and an edit changes no byte outside what was edited.
 import { test } from "node:test";
 import assert from "node:assert/strict";
 import { moduleDir, random } from "./support.mjs";
 
-const { textOf, bytesAfterEdit, escapePageData } = await import(moduleDir + "bytes.js");
+const { textOf, bytesAfterEdit } = await import(moduleDir + "bytes.js");
 
 const pick = (rand, list) => list[Math.floor(rand() * list.length)];
 const bytesOf = (...parts) => Uint8Array.from(parts.flatMap((p) => (typeof p === "string" ? [...Buffer.from(p, "latin1")] : p)));
@@ -107,33 +106,5 @@ test("an edit changes no byte outside what was edited", async (t) => {
     const bytes = bytesOf("\r\n\xff");
     assert.equal(bytesAfterEdit(bytes, "\n\ufffd", "\n\ufffd"), bytes);
     assert.throws(() => bytesAfterEdit(bytes, "\n?", "\n!"), RangeError);
-  });
-});
-
-test("a run escaped for the page", async (t) => {
-  const escaped = (bytes) => Buffer.from(escapePageData(bytesOf(...bytes))).toString("latin1");
-  await t.test("byte for byte", () => {
-    assert.equal(escaped(["A%<>\r\0\xff\xc3\xa9"]), "A%25%3C%3E%0D%00%FF\xc3\xa9");
-    for (const bad of ["\xc0\x80", "\xe0\x9f\xbf", "\xed\xa0\x80", "\xf4\x90\x80\x80", "\xf5\x80", "\xe2\x82"]) {
-      assert.equal(escaped([bad]), [...bad].map((c) => "%" + c.charCodeAt(0).toString(16).toUpperCase()).join(""));
-    }
-    assert.equal(escaped(["\xf4\x8f\xbf\xbf\xef\xbb\xbf\n"]), "\xf4\x8f\xbf\xbf\xef\xbb\xbf\n");
-  });
-  await t.test("comes back exactly, as valid UTF-8 with nothing the page must not hold", () => {
-    // The page's module reads it back (Escape.cpp); here, the same rule.
-    const back = (out) => Uint8Array.from(Buffer.from(Buffer.from(out).toString("latin1").replace(/%([0-9A-F]{2})/g,
-      (_, h) => String.fromCharCode(parseInt(h, 16))), "latin1"));
-    const rand = random(3);
-    for (let round = 0; round < 3000; round++) {
-      const bytes = trickyBytes(rand, Math.floor(rand() * 40));
-      const out = escapePageData(bytes);
-      assert.deepEqual(back(out), bytes);
-      const text = new TextDecoder("utf-8", { fatal: true }).decode(out);
-      assert.doesNotMatch(text, /[<>\r\0]|%(?![0-9A-F]{2})/);
-    }
-    // Valid text keeps its characters; only the five are written as %XX.
-    const text = Array.from({ length: 5000 }, () => String.fromCodePoint(pick(rand, [0, 13, 37, 60, 62, 97, 233, 0x20ac, 0xfeff, 0x1f600]))).join("");
-    const out = new TextDecoder().decode(escapePageData(new TextEncoder().encode(text)));
-    assert.equal(out, text.replace(/[%<>\r\0]/g, (c) => "%" + c.charCodeAt(0).toString(16).toUpperCase().padStart(2, "0")));
   });
 });
