@@ -324,16 +324,19 @@ private:
         const TreeShape<T>& shape = stepper_.shape();
         const std::vector<std::uint32_t>& depths = shape.leavesAtDepth();
         const std::size_t at = frame.record(frame::Figures::kWords);
-        std::uint64_t distinct = 0;
-        for (const std::uint32_t n : depths) distinct += n;
+        std::uint64_t distinct = 0, depthSum = 0;
+        for (std::size_t d = 1; d < depths.size(); ++d) {
+            distinct += depths[d];
+            depthSum += d * std::uint64_t{depths[d]};
+        }
         const std::uint64_t occurrences = stepper_.set().size();
         frame.word(at + frame::Figures::distinct) = static_cast<std::uint32_t>(distinct);
         frame.word(at + frame::Figures::occurrencesLow) = static_cast<std::uint32_t>(occurrences);
         frame.word(at + frame::Figures::occurrencesHigh) = static_cast<std::uint32_t>(occurrences >> 32);
         frame.word(at + frame::Figures::routing) = static_cast<std::uint32_t>(shape.routingNodes());
         frame.word(at + frame::Figures::height) = static_cast<std::uint32_t>(depths.size() - 1);
-        frame.word(at + frame::Figures::depthSumLow) = static_cast<std::uint32_t>(shape.depthSum());
-        frame.word(at + frame::Figures::depthSumHigh) = static_cast<std::uint32_t>(shape.depthSum() >> 32);
+        frame.word(at + frame::Figures::depthSumLow) = static_cast<std::uint32_t>(depthSum);
+        frame.word(at + frame::Figures::depthSumHigh) = static_cast<std::uint32_t>(depthSum >> 32);
         for (std::size_t d = 1; d < depths.size(); ++d) frame.push(depths[d]);
         frame.header(Header::figureWords) = static_cast<std::uint32_t>(frame::Figures::kWords + depths.size() - 1);
         std::uint32_t flags = frame.header(Header::flags);

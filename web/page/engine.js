@@ -143,8 +143,9 @@ export class Orlo {
 
   /**
    * Takes the run toward the tree after step k, doing at most `budget` work
-   * (a step and each node its walk passes cost one), so that a long way can
-   * be gone in pieces; returns the step it stands after.
+   * (a step, each node its walk passes and each node of a subtree a removal
+   * lifts or lowers cost one), so that a long way can be gone in pieces;
+   * returns the step it stands after.
    */
   move(k, budget) {
     return this.guard(() => this.instance.exports.orlo_move(k, budget));

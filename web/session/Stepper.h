@@ -86,8 +86,9 @@ public:
     const std::uint32_t* progress() const { return &progress_; }
 
     /// Brings the tree to just after step j; given a budget of work (a step
-    /// costs one, and one for each node its walk passes), goes no further
-    /// once it is spent. Returns the step the tree stands after.
+    /// costs one, one for each node its walk passes, and one for each node
+    /// of a subtree a removal moved up or down), goes no further once it is
+    /// spent. Returns the step the tree stands after.
     std::uint32_t moveTo(std::uint32_t j, std::uint64_t budget = UINT64_MAX) {
         j = std::min(j, file_.steps());
         if (j < at_ && unorderedFrom_ <= at_) restart();
@@ -104,8 +105,8 @@ public:
                     set_.removeAndLocate(c.value, trace);
                 }
             }
-            account(++at_, c, trace);
-            budget -= std::min<std::uint64_t>(budget, 1 + trace.walk.size());
+            const std::uint64_t moved = account(++at_, c, trace);
+            budget -= std::min<std::uint64_t>(budget, 1 + trace.walk.size() + moved);
         }
         return at_;
     }
@@ -210,8 +211,10 @@ private:
         }
     }
 
-    /// Takes down what step k did to the tree, as its trace tells.
-    void account(std::uint32_t k, const Command<T>& c, const Trace<T>& trace) {
+    /// Takes down what step k did to the tree, as its trace tells; returns
+    /// the nodes of a risen subtree this walked (see TreeShape::shrank()).
+    std::uint64_t account(std::uint32_t k, const Command<T>& c, const Trace<T>& trace) {
+        std::uint64_t moved = 0;
         if (c.updates() && !(c.value == c.value)) unorderedFrom_ = std::min(unorderedFrom_, k);
         Change change = Change::None;
         if (!trace.made.empty()) {
@@ -220,12 +223,13 @@ private:
         } else if (!trace.gone.empty()) {
             change = Change::DelLast;
             keep(k, trace);
-            shape_.shrank(trace);
+            moved = shape_.shrank(trace);
         } else if (trace.count.leaf != nullptr) {
             change = c.isAdd() ? Change::AddAgain : Change::DelOne;
         }
         std::uint8_t& f = flags_[k - 1];
         f = static_cast<std::uint8_t>((f & ~kChangeMask) | static_cast<std::uint8_t>(change));
+        return moved;
     }
 
     /// Keeps what a removal of a last occurrence took out, for going back.
@@ -260,16 +264,18 @@ private:
             // A new value (its leaf and routing node go again) or one more occurrence.
             set_.removeAndLocate(v, trace);
             if (change == Change::AddNew) {
-                shape_.shrank(trace);
+                const std::uint64_t moved = shape_.shrank(trace);
                 for (const Node<T>* n : trace.gone) detail::Access::destroy(set_, const_cast<Node<T>*>(n));
+                return 1 + trace.walk.size() + moved;
             }
         }
         return 1 + trace.walk.size();
     }
 
     /// Links back in the leaf and routing node that the latest removal of a
-    /// last occurrence took out, where they were; returns the levels walked.
-    std::size_t putBack() {
+    /// last occurrence took out, where they were; returns the work done: the
+    /// levels walked and the nodes of the subtree that went back down.
+    std::uint64_t putBack() {
         const Removal r = kept_.back();  // every later step stands taken back
         kept_.pop_back();
         auto* leaf = static_cast<LeafNode<T>*>(r.leaf);
@@ -303,8 +309,7 @@ private:
             in->minValue = in->left->leftMin();
             in->maxValue = in->right->rightMax();
         }
-        shape_.restored(path, r.routing == nullptr ? nullptr : r.risen);
-        return path.size();
+        return path.size() + shape_.restored(path, r.routing == nullptr ? nullptr : r.risen);
     }
 
     /// Back to the empty tree before the first command; the record stays.

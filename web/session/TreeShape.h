@@ -1,10 +1,11 @@
 // What the page shows of a tree's shape without walking it: the leaves and
 // the height of every routing node's subtree (a folded subtree shows them),
-// and the tree's figures (leaves per depth, their depths added up). Each
+// and the leaves at each depth, from which the tree's figures come. Each
 // update changes them only along its walk, so they are kept up to date from
 // what the update reports, and a step costs the walk, not the tree. (The
 // exception: a removal whose sibling subtree rises moves every leaf in that
-// subtree up one level; the leaves-per-depth counts walk that subtree.)
+// subtree up one level; the leaves-per-depth counts walk that subtree, and
+// say so in the work they return, which the stepper charges to its budget.)
 #pragma once
 
 #include <algorithm>
@@ -36,7 +37,6 @@ public:
     void clear() {
         table_.clear();
         leavesAtDepth_.assign(1, 0);
-        depthSum_ = 0;
     }
 
     /// After an update that made a new leaf: `t` is its report. The leaf it
@@ -45,7 +45,6 @@ public:
         const std::uint32_t passed = static_cast<std::uint32_t>(t.walk.size());
         if (t.made.size() == 1) {  // the first leaf of an empty tree
             moveLeaves(1, 1);
-            depthSum_ += 1;
             return;
         }
         const Node<T>* routing = isLeaf(t.made[0]) ? t.made[1] : t.made[0];
@@ -61,17 +60,16 @@ public:
         // The reached leaf moves one level down and the new one joins it.
         moveLeaves(passed + 1, -1);
         moveLeaves(passed + 2, 2);
-        depthSum_ += passed + 3;
     }
 
     /// After a removal of a last occurrence: its leaf and (unless the tree
     /// was that leaf) its parent went, and the sibling took the parent's
-    /// place. The report's freed nodes are not read.
-    void shrank(const Trace<T>& t) {
+    /// place. The report's freed nodes are not read. Returns the nodes of
+    /// the risen subtree it walked.
+    std::uint64_t shrank(const Trace<T>& t) {
         const std::uint32_t passed = static_cast<std::uint32_t>(t.walk.size());
         moveLeaves(passed + 1, -1);
-        depthSum_ -= passed + 1;
-        if (passed == 0) return;
+        if (passed == 0) return 0;
         table_.erase(t.walk[passed - 1].node);
         const Node<T>* risen = t.walk[passed - 1].other;
         std::uint32_t below = of(risen).height;
@@ -80,18 +78,18 @@ public:
             s.leaves -= 1;
             s.height = below = 1 + std::max(below, of(t.walk[i].other).height);
         }
-        shiftLeaves(risen, passed, -1);
+        return shiftLeaves(risen, passed, -1);
     }
 
     /// A removal taken back: the leaf and its routing node are in the tree
     /// again, `path` (root first) leading to the routing node, whose other
-    /// child `risen` went back down under it.
-    void restored(const std::vector<const Node<T>*>& path, const Node<T>* risen) {
+    /// child `risen` went back down under it. Returns the nodes of the
+    /// subtree that went down that it walked.
+    std::uint64_t restored(const std::vector<const Node<T>*>& path, const Node<T>* risen) {
         refresh(path);
         const auto level = static_cast<std::uint32_t>(path.size());  // the routing node's depth
         moveLeaves(level + 1, 1);
-        depthSum_ += level + 1;
-        if (risen != nullptr) shiftLeaves(risen, level + 1, 1);
+        return risen != nullptr ? shiftLeaves(risen, level + 1, 1) : 0;
     }
 
     /// Recomputes the sizes of `path`'s nodes from their children, deepest
@@ -104,7 +102,6 @@ public:
         }
     }
 
-    std::uint64_t depthSum() const { return depthSum_; }
     /// [d]: leaves at depth d, d from 1; trailing zeros trimmed.
     const std::vector<std::uint32_t>& leavesAtDepth() const { return leavesAtDepth_; }
     std::size_t routingNodes() const { return table_.size(); }
@@ -120,13 +117,15 @@ private:
     }
 
     /// Every leaf of the subtree under n, which now stands at depth `at`,
-    /// came from one level deeper (by -1) or shallower (by +1).
-    void shiftLeaves(const Node<T>* n, std::uint32_t at, int by) {
-        depthSum_ = static_cast<std::uint64_t>(static_cast<std::int64_t>(depthSum_) + by * static_cast<std::int64_t>(of(n).leaves));
+    /// came from one level deeper (by -1) or shallower (by +1). Returns the
+    /// nodes walked.
+    std::uint64_t shiftLeaves(const Node<T>* n, std::uint32_t at, int by) {
+        std::uint64_t walked = 0;
         std::vector<std::pair<const Node<T>*, std::uint32_t>> stack{{n, at}};
         while (!stack.empty()) {
             const auto [node, depth] = stack.back();
             stack.pop_back();
+            ++walked;
             if (isLeaf(node)) {
                 moveLeaves(static_cast<std::uint32_t>(static_cast<int>(depth) - by), -1);
                 moveLeaves(depth, 1);
@@ -136,11 +135,11 @@ private:
             stack.push_back({in->right, depth + 1});
             stack.push_back({in->left, depth + 1});
         }
+        return walked;
     }
 
     NodeTable<Size> table_;
     std::vector<std::uint32_t> leavesAtDepth_ = std::vector<std::uint32_t>(1, 0);
-    std::uint64_t depthSum_ = 0;
 };
 
 }  // namespace orlo::session
