@@ -460,6 +460,18 @@ public:
     std::size_t pageDataSize() const { return input_.size(); }
     std::uint32_t steps() const { return file_.steps(); }
 
+    /// Where command k's line lies in the file (k from 1; 0 when there is no
+    /// such command): [0] its first byte, [1] just past it and its line feed.
+    const std::uint32_t* commandLine(std::uint32_t k) {
+        lineSpan_[0] = lineSpan_[1] = 0;
+        if (k == 0 || k > file_.steps()) return lineSpan_;
+        const std::string_view all = file_.bytes(), line = file_.line(k);
+        const auto at = static_cast<std::size_t>(line.data() - all.data());
+        lineSpan_[0] = static_cast<std::uint32_t>(at);
+        lineSpan_[1] = static_cast<std::uint32_t>(std::min(at + line.size() + 1, all.size()));
+        return lineSpan_;
+    }
+
     char* queryInput(std::size_t n) {
         query_.resize(n);
         return query_.data();
@@ -496,6 +508,7 @@ private:
     std::vector<std::uint32_t> openedIds_;
     View view_;
     std::uint32_t noProgress_ = 0;
+    std::uint32_t lineSpan_[2] = {0, 0};
 };
 
 Session& session() {
@@ -532,6 +545,12 @@ __attribute__((export_name("orlo_page_data_size"))) std::size_t orlo_page_data_s
 /// embeds it (%XX for some bytes; see Escape::PageData).
 __attribute__((export_name("orlo_load_page_data"))) std::uint32_t orlo_load_page_data() {
     return orlo::session::session().loadPageData();
+}
+
+/// Where command line k lies in the file last loaded: two words, its first
+/// byte and the byte past its line feed (both 0 when there is no line k).
+__attribute__((export_name("orlo_command_line"))) const std::uint32_t* orlo_command_line(std::uint32_t k) {
+    return orlo::session::session().commandLine(k);
 }
 
 /// The command lines of the file last loaded: its steps.

@@ -113,6 +113,13 @@ export class Orlo {
     return new Uint8Array(x.memory.buffer, x.orlo_file(), x.orlo_file_size()).slice();
   }
 
+  /** Where command line k lies in the file: [its first byte, the byte past its line feed]. */
+  commandLine(k) {
+    const x = this.instance.exports;
+    const [from, to] = new Uint32Array(x.memory.buffer, x.orlo_command_line(k), 2);
+    return [from, to];
+  }
+
   /**
    * The command file loaded, as the page embeds a run (a string; see
    * loadPageData()), written by the module with orlo-dot's own escaper.

@@ -552,29 +552,14 @@ $("search-form").addEventListener("submit", (e) => {
 $("waiting-remove").addEventListener("click", () => {
   const k = frame.waitingLine;
   if (!k) return;
+  const [from, to] = orlo.commandLine(k);
+  if (to === 0) return;
   const run = orlo.file();
-  // The command lines are the file's lines of three bytes or more after the first.
-  const lines = [];
-  let at = 0;
-  for (let i = 0; i <= run.length; ++i) {
-    if (i === run.length || run[i] === 10) {
-      lines.push([at, i]);
-      at = i + 1;
-    }
-  }
-  let seen = 0;
-  for (let i = 1; i < lines.length; ++i) {
-    if (lines[i][1] - lines[i][0] > 2 && ++seen === k) {
-      const [from, to] = lines[i];
-      const next = new Uint8Array(run.length - (Math.min(to + 1, run.length) - from));
-      next.set(run.subarray(0, from));
-      next.set(run.subarray(Math.min(to + 1, run.length)), from);
-      const step = Math.min(frame.done, k - 1);
-      load(next, step, "push");
-      say(`Line ${k} removed; showing step ${frame.done}.`);
-      return;
-    }
-  }
+  const next = new Uint8Array(run.length - (to - from));
+  next.set(run.subarray(0, from));
+  next.set(run.subarray(to), from);
+  load(next, Math.min(frame.done, k - 1), "push");
+  say(`Line ${k} removed; showing step ${frame.done}.`);
 });
 
 function fillFileBox() {

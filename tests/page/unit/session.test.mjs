@@ -209,6 +209,12 @@ test("what waits in the stream is shown, and where it came from", { skip }, () =
   assert.equal(left.go(1).waitingLine, 1);
   assert.equal(left.go(2).value.text, "2");
   assert.equal(left.go(2).waiting.text, " 9");
+  // Where each command's line lies, for the page to take one out: short lines are no commands.
+  const file = "INT\nADD 1\n\nx\nDEL 1\r\nADD 2";
+  const lines = engine(file);
+  const at = (text) => file.indexOf(text);
+  assert.deepEqual([1, 2, 3, 4, 0].map((k) => lines.commandLine(k)),
+                   [[at("ADD 1"), at("\n\nx") + 1], [at("DEL"), at("ADD 2")], [at("ADD 2"), file.length], [0, 0], [0, 0]]);
 });
 
 test("long values are cut to their ends, and every byte of a value is kept", { skip }, () => {
