@@ -51,7 +51,7 @@ ExternalProject_Add(orlo_wasm
   SOURCE_DIR ${CMAKE_CURRENT_LIST_DIR}
   BINARY_DIR ${wasm_dir}
   CMAKE_ARGS -DCMAKE_TOOLCHAIN_FILE=${CMAKE_CURRENT_LIST_DIR}/wasm32-wasi.cmake -DCMAKE_BUILD_TYPE=Release
-             -DORLO_WERROR=${ORLO_WERROR} -DORLO_TUNED=${ORLO_TUNED}
+             -DORLO_WERROR=${ORLO_WERROR}
   BUILD_ALWAYS ON
   INSTALL_COMMAND ""
   BUILD_BYPRODUCTS ${wasm_dir}/Orlo.wasm ${wasm_dir}/orlo-page.wasm)

@@ -62,6 +62,11 @@ struct TracedSet {
 
 template <typename T>
 class Stepper {
+    // A step is taken back by linking in again the very nodes a removal took
+    // out, and a bound change is read as an edit of its node: the tree must
+    // edit bounds in place, not rebuild their nodes (bstset/detail/Tuning.h).
+    static_assert(detail::kBoundsBy<T> != detail::BoundsBy::Rebuilding,
+                  "the page's session needs bounds edited in place: build it without ORLO_PLAIN or ORLO_NO_BOUNDS_BY_VALUE");
 public:
     explicit Stepper(const RunFile& file) : file_(file) {
         shape_.clear();
