@@ -1,5 +1,8 @@
-// What a tree holds and how deep its leaves lie: the one place its figures
-// are worked out, for orlo-dot's drawing and --stats and for the page.
+// What a tree holds and how deep its leaves lie, worked out by walking the
+// whole tree, for orlo-dot's drawing and --stats. (The page cannot walk the
+// tree at every step: its session keeps the same figures up to date from
+// each update's report, web/session/TreeShape.h, and its tests hold them
+// to orlo-dot --stats.)
 #pragma once
 
 #include <cstddef>
