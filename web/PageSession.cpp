@@ -158,7 +158,8 @@ public:
             }
             frame.header(Header::beforeNodes) = static_cast<std::uint32_t>(before.size());
             write(frame, before);
-            const std::vector<Drawn<T>> after = capture(stepper_.set(), stepper_.shape(), path, view.opened, view.mostPath);
+            const std::vector<Drawn<T>> after =
+                changed ? capture(stepper_.set(), stepper_.shape(), path, view.opened, view.mostPath) : std::move(before);
             frame.header(Header::afterNodes) = static_cast<std::uint32_t>(after.size());
             write(frame, after);
         } else {
