@@ -63,7 +63,7 @@ using frame::Spans;
 
 /// What the page asked to see.
 struct View {
-    Opened opened;                 // folds drawn open
+    Opened opened;  // folds drawn open
     std::size_t mostPath = frame::Limits::pathLevels;  // path levels drawn; the rest above is folded
 };
 
