@@ -562,8 +562,9 @@ __attribute__((export_name("orlo_steps"))) std::uint32_t orlo_steps() { return o
 __attribute__((export_name("orlo_go"))) const std::uint8_t* orlo_go(std::uint32_t k) { return orlo::session::session().go(k); }
 
 /// Takes the run toward the tree after step k, spending at most `budget`
-/// work (a step and each node its walk passes cost one), so that a long way
-/// can be gone in pieces; returns the step the tree stands after.
+/// work (a step, each node its walk passes and each node of a subtree a
+/// removal lifts or lowers cost one), so that a long way can be gone in
+/// pieces; returns the step the tree stands after.
 __attribute__((export_name("orlo_move"))) std::uint32_t orlo_move(std::uint32_t k, std::uint32_t budget) {
     return orlo::session::session().move(k, budget);
 }

@@ -125,9 +125,12 @@ export class Orlo {
    * loadPageData()), written by the module with orlo-dot's own escaper.
    */
   pageData() {
-    const x = this.instance.exports;
-    const at = x.orlo_page_data();
-    return new TextDecoder().decode(new Uint8Array(x.memory.buffer, at, x.orlo_page_data_size()));
+    return this.guard(() => {
+      const x = this.instance.exports;
+      const at = x.orlo_page_data();
+      // A leading U+FEFF is the run's own (it keeps the type line from naming a type), not a byte-order mark.
+      return utf8.decode(new Uint8Array(x.memory.buffer, at, x.orlo_page_data_size()));
+    });
   }
 
   /** The folds to draw open, by node id, in the frames that follow. */

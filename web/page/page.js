@@ -75,7 +75,7 @@ function load(bytes, step, how = "replace") {
   show(step, { how, placement: "fit" });
 }
 
-/** The work of one piece of a long way (steps, and the nodes their walks pass): some 20 ms. */
+/** The work of one piece of a long way (steps, the nodes their walks pass, those of subtrees removals move): some 20 ms. */
 const kPiece = 1 << 20;
 let travelling = null;  // the way under way, until it arrives or another starts
 
@@ -234,8 +234,15 @@ function address(how) {
 
 /** The page with another run in it, as a file to save. */
 function savePage() {
-  const html = template.replace("<!--orlo-run -->",
-    () => `<!--orlo-run ${orlo.pageData()}-->`);
+  let run;
+  try {
+    run = orlo.pageData();
+  } catch (e) {
+    if (!(e instanceof OrloStopped)) throw e;
+    say(`The page could not be saved: ${e.message}.`, { save: true });
+    return;
+  }
+  const html = template.replace("<!--orlo-run -->", () => `<!--orlo-run ${run}-->`);
   const link = document.createElement("a");
   link.href = URL.createObjectURL(new Blob([html], { type: "text/html" }));
   link.download = "orlo-run.html";
@@ -518,8 +525,9 @@ function addCommand(line) {
   next.set(run);
   next.set(tail, run.length);
   embedded = false;
+  // A long run is gone through in pieces: the frame comes later, so the message does not wait for it.
   load(next, orlo.steps + 1, "push");
-  if (!wasLast) say(`Added at the end of the run, as step ${frame.done}; step ${was} was shown.`);
+  if (!wasLast) say(`Added at the end of the run, as step ${orlo.steps}; step ${was} was shown.`);
 }
 
 $("command-form").addEventListener("submit", (e) => {
@@ -558,8 +566,9 @@ $("waiting-remove").addEventListener("click", () => {
   const next = new Uint8Array(run.length - (to - from));
   next.set(run.subarray(0, from));
   next.set(run.subarray(to), from);
-  load(next, Math.min(frame.done, k - 1), "push");
-  say(`Line ${k} removed; showing step ${frame.done}.`);
+  const step = Math.min(frame.done, k - 1);
+  load(next, step, "push");
+  say(`Line ${k} removed; showing step ${step}.`);
 });
 
 function fillFileBox() {

@@ -272,6 +272,11 @@ test("a run embedded in the page: the page saves it as orlo-dot writes it, and t
     assert.equal(escaped(bad), [...bad].map((c) => "%" + c.charCodeAt(0).toString(16).toUpperCase()).join(""));
   }
   assert.equal(escaped("\xf4\x8f\xbf\xbf\xef\xbb\xbf\n"), "\xf4\x8f\xbf\xbf\xef\xbb\xbf\n");
+  // A file that begins with U+FEFF names no type; saved, it must still begin with it.
+  assert.equal(escaped("\xef\xbb\xbfINT\nADD 1\n"), "\xef\xbb\xbfINT\nADD 1\n");
+  reader.loadPageData(saver.pageData());
+  assert.equal(Buffer.from(reader.file()).toString("latin1"), "\xef\xbb\xbfINT\nADD 1\n");
+  assert.equal(reader.type, null);
   // Only % and two hexadecimal digits (either case) stand for a byte.
   reader.loadPageData("STRING\n%41%4a%4A%G1%4%%%25 100%");
   assert.equal(Buffer.from(reader.file()).toString("latin1"), "STRING\nAJJ%G1%4%%% 100%");
