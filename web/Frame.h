@@ -134,6 +134,26 @@
     X(walkTail, 64)   /* and its last ones; the leaf comes after them */                        \
     X(pathLevels, 64) /* the path levels drawn unless the page asks for more */
 
+// Every record, for both sides: X(C++ name, JS name, its list, the name of
+// its length in C++ and in JS); and every enumeration the page reads:
+// X(JS name, its list).
+#define ORLO_FRAME_RECORDS(X)                                   \
+    X(Header, HEADER, ORLO_FRAME_HEADER, kWords, WORDS)         \
+    X(Spans, SPANS, ORLO_FRAME_SPANS, kCount, COUNT)            \
+    X(Span, SPAN, ORLO_SPAN, kWords, WORDS)                     \
+    X(WalkItem, WALK_ITEM, ORLO_WALK_ITEM, kWords, WORDS)       \
+    X(ChangeItem, CHANGE_ITEM, ORLO_CHANGE_ITEM, kWords, WORDS) \
+    X(NodeItem, NODE_ITEM, ORLO_NODE_ITEM, kWords, WORDS)       \
+    X(Figures, FIGURES, ORLO_FIGURES, kWords, WORDS)
+#define ORLO_FRAME_ENUMS(X)          \
+    X(TYPE, ORLO_FRAME_TYPE)         \
+    X(KIND, ORLO_FRAME_KIND)         \
+    X(FLAG, ORLO_FRAME_FLAG)         \
+    X(WALK_HOW, ORLO_WALK_HOW)       \
+    X(CHANGE_WHAT, ORLO_CHANGE_WHAT) \
+    X(NODE_KIND, ORLO_NODE_KIND)     \
+    X(LIMITS, ORLO_FRAME_LIMITS)
+
 #include <cstddef>
 #include <cstdint>
 
@@ -143,27 +163,12 @@ namespace orlo::frame {
 #define ORLO_FRAME_VALUE(name, value) name = value,
 
 /// Word positions within a record; kWords is a record's length.
-struct Header {
-    enum : std::uint32_t { ORLO_FRAME_HEADER(ORLO_FRAME_INDEX) kWords };
-};
-struct Spans {
-    enum : std::uint32_t { ORLO_FRAME_SPANS(ORLO_FRAME_INDEX) kCount };
-};
-struct Span {
-    enum : std::uint32_t { ORLO_SPAN(ORLO_FRAME_INDEX) kWords };
-};
-struct WalkItem {
-    enum : std::uint32_t { ORLO_WALK_ITEM(ORLO_FRAME_INDEX) kWords };
-};
-struct ChangeItem {
-    enum : std::uint32_t { ORLO_CHANGE_ITEM(ORLO_FRAME_INDEX) kWords };
-};
-struct NodeItem {
-    enum : std::uint32_t { ORLO_NODE_ITEM(ORLO_FRAME_INDEX) kWords };
-};
-struct Figures {
-    enum : std::uint32_t { ORLO_FIGURES(ORLO_FRAME_INDEX) kWords };
-};
+#define ORLO_FRAME_RECORD(Name, js, list, size, jsSize)     \
+    struct Name {                                           \
+        enum : std::uint32_t { list(ORLO_FRAME_INDEX) size }; \
+    };
+ORLO_FRAME_RECORDS(ORLO_FRAME_RECORD)
+#undef ORLO_FRAME_RECORD
 
 enum class Type : std::uint32_t { ORLO_FRAME_TYPE(ORLO_FRAME_VALUE) };
 enum class Kind : std::uint32_t { ORLO_FRAME_KIND(ORLO_FRAME_VALUE) };

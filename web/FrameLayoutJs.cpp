@@ -36,27 +36,15 @@ int main() {
     unsigned n = 0;
 #define ORLO_INDEX(name) field(#name, n++);
 #define ORLO_VALUE(name, value) field(#name, value);
-#define ORLO_RECORD(js, list, size)    \
-    begin(js);                         \
-    n = 0;                             \
-    list(ORLO_INDEX) field(size, n);   \
+#define ORLO_RECORD(name, js, list, size, jsSize) \
+    begin(#js);                                   \
+    n = 0;                                        \
+    list(ORLO_INDEX) field(#jsSize, n);           \
     end();
-    ORLO_RECORD("HEADER", ORLO_FRAME_HEADER, "WORDS")
-    ORLO_RECORD("SPANS", ORLO_FRAME_SPANS, "COUNT")
-    ORLO_RECORD("SPAN", ORLO_SPAN, "WORDS")
-    ORLO_RECORD("WALK_ITEM", ORLO_WALK_ITEM, "WORDS")
-    ORLO_RECORD("CHANGE_ITEM", ORLO_CHANGE_ITEM, "WORDS")
-    ORLO_RECORD("NODE_ITEM", ORLO_NODE_ITEM, "WORDS")
-    ORLO_RECORD("FIGURES", ORLO_FIGURES, "WORDS")
+    ORLO_FRAME_RECORDS(ORLO_RECORD)
 #define ORLO_ENUM(js, list) \
-    begin(js);              \
+    begin(#js);             \
     list(ORLO_VALUE) end();
-    ORLO_ENUM("TYPE", ORLO_FRAME_TYPE)
-    ORLO_ENUM("KIND", ORLO_FRAME_KIND)
-    ORLO_ENUM("FLAG", ORLO_FRAME_FLAG)
-    ORLO_ENUM("WALK_HOW", ORLO_WALK_HOW)
-    ORLO_ENUM("CHANGE_WHAT", ORLO_CHANGE_WHAT)
-    ORLO_ENUM("NODE_KIND", ORLO_NODE_KIND)
-    ORLO_ENUM("LIMITS", ORLO_FRAME_LIMITS)
+    ORLO_FRAME_ENUMS(ORLO_ENUM)
     return std::fwrite(out.data(), 1, out.size(), stdout) == out.size() && std::fflush(stdout) == 0 ? 0 : 1;
 }
