@@ -99,7 +99,7 @@ public:
         int countBefore = 0;
         if (c.updates()) {
             std::vector<const Node<T>*> path = queryPath(c.value);
-            countBefore = stepper_.set()(c.value);
+            countBefore = heldOn(path, c.value).second;
             before = capture(stepper_.set(), stepper_.shape(), path, view.opened, view.mostPath);
         }
         Trace<T> trace(true);
@@ -132,8 +132,9 @@ public:
         frame.header(Header::waitingLine) = stepper_.waitingLineAfter(k);
 
         if (c.updates()) {
-            frame.header(Header::countAfter) = static_cast<std::uint32_t>(stepper_.set()(c.value));
-            frame.header(Header::depth) = static_cast<std::uint32_t>(stepper_.set()[c.value]);
+            const auto [depth, count] = located(c.value);
+            frame.header(Header::countAfter) = static_cast<std::uint32_t>(count);
+            frame.header(Header::depth) = static_cast<std::uint32_t>(depth);
             writeWalk(frame, trace, c.value);
             writeChange(frame, trace);
             std::vector<const Node<T>*> path;
@@ -185,12 +186,13 @@ public:
         shown.clear();
         appendExact(shown, v);
         frame.span(Spans::exact, shown, kLabelEnds);
-        frame.header(Header::countAfter) = static_cast<std::uint32_t>(stepper_.set()(v));
-        frame.header(Header::depth) = static_cast<std::uint32_t>(stepper_.set()[v]);
         // A query's walk: at each routing node, by the right side's smallest value.
         const std::vector<const Node<T>*> path = queryPath(v);
+        const auto [depth, count] = heldOn(path, v);
+        frame.header(Header::countAfter) = static_cast<std::uint32_t>(count);
+        frame.header(Header::depth) = static_cast<std::uint32_t>(depth);
         const Node<T>* leaf = path.empty() ? nullptr : path.back();
-        const bool holds = leaf != nullptr && const_cast<Node<T>*>(leaf)->leftMin() == v;
+        const bool holds = count > 0;
         writeWalkItems(frame, path.empty() ? 0 : path.size() - 1, leaf, holds, [&](std::size_t i, std::size_t at) {
             auto* node = const_cast<Node<T>*>(path[i]);
             const T& bound = node->getRight()->leftMin();
@@ -217,6 +219,20 @@ private:
         std::vector<const Node<T>*> path;
         stepper_.set().visitPath(v, [&](const auto& node) { path.push_back(static_cast<const Node<T>*>(node.id)); });
         return path;
+    }
+
+    /// What Orlo prints for v, b[v] and b(v), read off the path a query for
+    /// v takes (queryPath()): the walks are one.
+    static std::pair<int, int> heldOn(const std::vector<const Node<T>*>& path, const T& v) {
+        if (path.empty()) return {-1, 0};
+        const auto* leaf = static_cast<const LeafNode<T>*>(path.back());
+        return leaf->value == v ? std::pair<int, int>{static_cast<int>(path.size()), leaf->multiplicity} : std::pair<int, int>{-1, 0};
+    }
+
+    /// b[v] and b(v) in the tree as it stands, in one walk.
+    std::pair<int, int> located(const T& v) const {
+        Node<T>* root = detail::Access::root(stepper_.set());
+        return root == nullptr ? std::pair<int, int>{-1, 0} : detail::locate(root, v);
     }
 
     /// A value as printed and, where that rounds, in full.
