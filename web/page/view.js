@@ -55,6 +55,7 @@ export class TreeView {
         // The phantom root is not drawn: everything moves up a level.
         for (let i = 0; i < state.layout.y.length; ++i) state.layout.y[i] -= LEVEL;
         state.layout.top = state.layout.y.subarray(1).reduce((a, b) => Math.min(a, b), Infinity) - 22;
+        state.layout.bottom -= LEVEL;
       }
     }
     return state.layout;
@@ -197,7 +198,8 @@ export class TreeView {
     const [w, h] = this.size();
     const nodes = this.state.nodes, l = this.state.layout;
     let end = this.walkEnd();
-    if (end < 0) {
+    const walked = end >= 0;
+    if (!walked) {
       if (nodes.length === 0) return;
       end = 0;  // no walk: the root
     }
@@ -205,10 +207,13 @@ export class TreeView {
     const half = (i) => (this.state.width[i] / 2) * s, halfH = (i) => (this.state.height[i] / 2) * s;
     const [ex, ey] = this.toScreen(l.x[end], l.y[end]);
     let top = ey - halfH(end), bottom = ey + halfH(end), left = ex - half(end), right = ex + half(end);
-    // Walk nodes above the end, as many as fit, nearest first.
+    // Walk nodes above the end, as many as fit, nearest first: the end's
+    // ancestors, as far up as the walk goes.
     const walk = [];
-    for (let i = 0; i < nodes.length; ++i) if (nodes[i].walk === "path" || nodes[i].walk === "folded") walk.push(i);
-    walk.sort((a, b) => l.y[b] - l.y[a]);
+    const onWalk = (i) => nodes[i].walk === "path" || nodes[i].walk === "folded";
+    if (walked) {
+      for (let i = this.state.parent[end]; i >= 0 && onWalk(i); i = this.state.parent[i]) walk.push(i);
+    }
     for (const i of walk) {
       const [x, y] = this.toScreen(l.x[i], l.y[i]);
       const t = Math.min(top, y - halfH(i)), lft = Math.min(left, x - half(i)), rgt = Math.max(right, x + half(i));
