@@ -51,8 +51,26 @@ export function walkSteps(frame) {
   // The frame carries a long walk's first LIMITS.walkHead comparisons, then its last ones.
   const head = LIMITS.walkHead;
   const steps = sentences.map((text, i) => ({ n: i + 1 + (i >= head ? frame.walkSkipped : 0), text }));
-  if (frame.walkSkipped) steps.splice(head, 0, { n: null, text: `… ${grouped(frame.walkSkipped)} more comparisons …` });
+  if (frame.walkSkipped) steps.splice(head, 0, { n: null, text: moreComparisons(frame.walkSkipped) });
   return steps;
+}
+
+const moreComparisons = (n) => `… ${grouped(n)} more comparisons …`;
+
+/**
+ * The walk's steps as a list to read: a long walk cut to its first `head`
+ * and last `tail` comparisons, with a line (n: null) where some are left out.
+ */
+export function walkList(frame, head = 5, tail = 6) {
+  const steps = walkSteps(frame).filter((s) => s.n !== null);
+  const kept = steps.length <= head + tail + 3 ? steps : [...steps.slice(0, head), ...steps.slice(-tail)];
+  const list = [];
+  for (const s of kept) {
+    const last = list[list.length - 1];
+    if (last && s.n > last.n + 1) list.push({ n: null, text: moreComparisons(s.n - last.n - 1) });
+    list.push(s);
+  }
+  return list;
 }
 
 /** What the walk finds at its leaf, and what the command does there. */

@@ -7,7 +7,7 @@ import { Orlo, OrloStopped, unpackModule } from "./engine.js";
 import { scenes, foldPath } from "./scene.js";
 import { TreeView } from "./view.js";
 import { whole, describeNode, grouped } from "./labels.js";
-import { ruleOf, walkSteps, readAs, resultOf, walkSentence, announce } from "./narrate.js";
+import { ruleOf, walkList, readAs, resultOf, walkSentence, announce } from "./narrate.js";
 import { packRun, unpackRun, LinkError, fragmentFor, readFragment, kLinkMostChars } from "./link.js";
 import { textOf, bytesAfterEdit } from "./bytes.js";
 
@@ -298,21 +298,15 @@ function narration(f) {
   $("rule").textContent = shownFrame.walk.length ? ruleOf(shownFrame.kind) : "";
   const list = $("narration");
   list.textContent = "";
-  const steps = walkSteps(shownFrame);
   // A tall tree's walk is long: its start and its end tell the story.
-  const shown = steps.length <= 14 ? steps : [...steps.slice(0, 5), null, ...steps.slice(-6)];
-  for (const step of shown) {
+  for (const step of walkList(shownFrame)) {
     const item = list.appendChild(document.createElement("li"));
-    if (step === null) {
-      item.textContent = `… ${grouped(shown[shown.length - 6].n - shown[4].n - 1)} more comparisons …`;
-    } else if (step.n === null) {
-      item.textContent = step.text;
+    item.textContent = step.text;
+    if (step.n === null) {
+      item.className = "muted";
     } else {
       item.value = step.n;
-      item.textContent = step.text;
-      continue;
     }
-    item.className = "muted";
   }
 }
 

@@ -20,6 +20,7 @@ const env = process.env;
 const skip = !env.ORLO_PAGE_WASM && "needs the page's module (ORLO_PAGE_WASM)";
 const { Orlo } = skip ? {} : await import(moduleDir + "engine.js");
 const { LIMITS } = skip ? {} : await import(moduleDir + "frame-layout.js");
+const { walkList } = skip ? {} : await import(moduleDir + "narrate.js");
 const module = skip ? null : new WebAssembly.Module(readFileSync(env.ORLO_PAGE_WASM));
 const work = mkdtempSync(join(tmpdir(), "orlo-session-"));
 const bytes = (text) => (typeof text === "string" ? new TextEncoder().encode(text) : new Uint8Array(text));
@@ -195,6 +196,10 @@ test("a long walk, a step's or a search's, carries its ends and counts what it l
     assert.equal(routing + f.walkSkipped, 199 - (f.kind === "add" ? 1 : 0));  // ADD 200 ran on the tree before it
     // The first comparisons are the root's, the last the leaf's parent's.
     assert.deepEqual([f.walk[0].bound.text, f.walk[routing - 1].bound.text], f.kind === "add" ? ["2", "199"] : ["2", "200"]);
+    // Told as a list: its first 5 and last 6 steps, numbered by their place in the whole walk.
+    const list = walkList(f);
+    assert.deepEqual(list.map((s) => s.n), [1, 2, 3, 4, 5, null, ...[5, 4, 3, 2, 1, 0].map((k) => f.walk.length + f.walkSkipped - k)]);
+    assert.equal(list[5].text, `… ${list[6].n - 6} more comparisons …`);
   }
 });
 
