@@ -49,13 +49,15 @@ public:
         }
         const Node<T>* routing = isLeaf(t.made[0]) ? t.made[1] : t.made[0];
         table_.put(routing, {2, 2});
-        // Up the walk: one leaf more below each node; its height from the
-        // child on the walk (just worked out) and the other.
+        // Up the walk: one leaf more below each node. A height only grows,
+        // to one above the child on the walk, and only while that child
+        // grew past the other side: the other child need not be read.
         std::uint32_t below = 2;
         for (std::uint32_t i = passed; i-- > 0;) {
             Size& s = table_.at(t.walk[i].node);
             s.leaves += 1;
-            s.height = below = 1 + std::max(below, of(t.walk[i].other).height);
+            if (below + 1 > s.height) s.height = below + 1;
+            below = s.height;
         }
         // The reached leaf moves one level down and the new one joins it.
         moveLeaves(passed + 1, -1);
@@ -72,11 +74,15 @@ public:
         if (passed == 0) return 0;
         table_.erase(t.walk[passed - 1].node);
         const Node<T>* risen = t.walk[passed - 1].other;
+        // Up the walk: one leaf fewer below each node. A height can only
+        // shrink, and only where the child on the walk no longer reaches
+        // it; the other side is read only then.
         std::uint32_t below = of(risen).height;
         for (std::uint32_t i = passed - 1; i-- > 0;) {
             Size& s = table_.at(t.walk[i].node);
             s.leaves -= 1;
-            s.height = below = 1 + std::max(below, of(t.walk[i].other).height);
+            if (below + 1 < s.height) s.height = 1 + std::max(below, of(t.walk[i].other).height);
+            below = s.height;
         }
         return shiftLeaves(risen, passed, -1);
     }
@@ -86,20 +92,22 @@ public:
     /// child `risen` went back down under it. Returns the nodes of the
     /// subtree that went down that it walked.
     std::uint64_t restored(const std::vector<const Node<T>*>& path, const Node<T>* risen) {
-        refresh(path);
+        if (!path.empty()) {
+            // The routing node from its two children; above it, one leaf
+            // more, and heights grown as in grew().
+            const Size r = of(risen);
+            std::uint32_t below = 1 + std::max<std::uint32_t>(r.height, 1);
+            table_.put(path.back(), {r.leaves + 1, below});
+            for (std::size_t i = path.size() - 1; i-- > 0;) {
+                Size& s = table_.at(path[i]);
+                s.leaves += 1;
+                if (below + 1 > s.height) s.height = below + 1;
+                below = s.height;
+            }
+        }
         const auto level = static_cast<std::uint32_t>(path.size());  // the routing node's depth
         moveLeaves(level + 1, 1);
         return risen != nullptr ? shiftLeaves(risen, level + 1, 1) : 0;
-    }
-
-    /// Recomputes the sizes of `path`'s nodes from their children, deepest
-    /// first (they lie on one path, root first).
-    void refresh(const std::vector<const Node<T>*>& path) {
-        for (std::size_t i = path.size(); i-- > 0;) {
-            const auto* n = static_cast<const InnerNode<T>*>(path[i]);
-            const Size l = of(n->left), r = of(n->right);
-            table_.put(n, {l.leaves + r.leaves, 1 + std::max(l.height, r.height)});
-        }
     }
 
     /// [d]: leaves at depth d, d from 1; trailing zeros trimmed.

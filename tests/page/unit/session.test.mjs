@@ -122,14 +122,14 @@ test("a long way gone in pieces is charged for a subtree a removal lifts or lowe
   assert.deepEqual(normalised(orlo.go(1004)), normalised(engine(file).go(1004)));
 });
 
-test("the figures kept step by step are those of the whole tree", { skip }, () => {
+test("the figures and subtree sizes kept step by step are those of the whole tree", { skip }, () => {
   const file = randomRun(21, 500, { range: 60, dels: 0.4 });
   const path = saved(file);
   const orlo = engine(file);
   const r = random(22);
   for (let i = 0; i < 25; ++i) {
     const k = Math.floor(r() * 501);
-    const f = orlo.go(k).figures;
+    const frame = orlo.go(k), f = frame.figures;
     const stats = execFileSync(env.ORLO_DOT, ["--after", String(k), "--stats", path]).toString();
     const figure = (name) => Number(stats.match(new RegExp(`^${name}: (.*)$`, "m"))[1]);
     assert.equal(f.distinct, figure("distinct values"), `step ${k}`);
@@ -139,8 +139,35 @@ test("the figures kept step by step are those of the whole tree", { skip }, () =
     if (f.distinct) assert.equal((f.depthSum / f.distinct).toFixed(2), stats.match(/^average leaf depth: (.*)$/m)[1]);
     const depths = [...stats.matchAll(/^leaves at depth \d+: (\d+)$/gm)].map((m) => Number(m[1]));
     assert.deepEqual(f.leavesAtDepth, depths, `step ${k}`);
+    // Every drawn routing node and fold has its subtree's leaves and height,
+    // as counted on the whole tree orlo-dot draws (a subtree is named by its
+    // range: a child's is always narrower).
+    for (const [nodes, after] of [[frame.before, k - 1], [frame.after, k]]) {
+      const sizes = subtreeSizes(execFileSync(env.ORLO_DOT, ["--after", String(Math.max(after, 0)), path]).toString());
+      for (const n of nodes.filter((n) => n.kind === "routing" || n.kind === "fold")) {
+        const range = `${n.smallest.text} .. ${n.largest.text}`;
+        assert.deepEqual({ leaves: n.leaves, height: n.height }, sizes.get(range), `after step ${after}, ${range}`);
+      }
+    }
   }
 });
+
+/** The leaves and height of each routing node's subtree in orlo-dot's drawing, by its range. */
+function subtreeSizes(dot) {
+  const label = new Map(), children = new Map();
+  for (const [, id, text] of dot.matchAll(/^ {2}(n\d+) \[shape=\w+, label="([^"\\]*)/gm)) label.set(id, text);
+  for (const [, from, to] of dot.matchAll(/^ {2}(n\d+) -> (n\d+)/gm)) children.set(from, [...(children.get(from) || []), to]);
+  const sizes = new Map();
+  const size = (id) => {
+    if (!children.has(id)) return { leaves: 1, height: 1 };
+    const [l, r] = children.get(id).map(size);
+    const s = { leaves: l.leaves + r.leaves, height: 1 + Math.max(l.height, r.height) };
+    sizes.set(label.get(id), s);
+    return s;
+  };
+  if (label.has("n0")) size("n0");
+  return sizes;
+}
 
 test("a removal's walk and change are told on the tree it ran on", { skip }, () => {
   const orlo = engine(readFileSync(join(env.ORLO_EXAMPLES, "removals.cmd")));
