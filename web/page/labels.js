@@ -72,10 +72,17 @@ export function fit(parts, most) {
   return fitParts(parts, most).map((p) => p.shown).join("");
 }
 
+/** The parts of a node's range: a leaf's value, else its smallest..largest. */
+export function rangeParts(node) {
+  if (node.kind === "leaf") return [{ value: node.smallest.text }];
+  return [{ value: node.smallest.text }, { text: ".." }, { value: node.largest.text }];
+}
+
 /** The parts of a node's label: a leaf's value and count, a routing node's range, a fold's range. */
 export function labelParts(node) {
-  if (node.kind === "leaf") return [{ value: node.smallest.text }, { text: ` ×${node.count}` }];
-  return [{ value: node.smallest.text }, { text: ".." }, { value: node.largest.text }];
+  const parts = rangeParts(node);
+  if (node.kind === "leaf") parts.push({ text: ` ×${node.count}` });
+  return parts;
 }
 
 /** The whole label, for reading aloud and for the detail line: values in full where printing rounds. */

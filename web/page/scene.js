@@ -8,7 +8,7 @@
 // occurrence the leaf and its routing node that left, drawn as leaving
 // beside the subtree that rose into their place, so the whole walk stays
 // on the drawing.
-import { labelParts, grouped } from "./labels.js";
+import { labelParts, rangeParts, grouped } from "./labels.js";
 
 /**
  * Box widths in world units; a walk's routing node shows both sides. A
@@ -32,10 +32,9 @@ function childrenOf(nodes) {
   return { children, parent };
 }
 
-/** A drawn node's range text parts: a leaf's value, else smallest..largest. */
-function range(node) {
-  if (node.kind === "leaf") return [{ value: node.smallest.text }];
-  return [{ value: node.smallest.text }, { text: ".." }, { value: node.largest.text }];
+/** The one line of a node standing for `levels` levels of a walk, above what is drawn. */
+function pathfoldLabel(levels) {
+  return [[{ text: `⋮ ${grouped(levels)} ${levels === 1 ? "level" : "levels"} above` }]];
 }
 
 /**
@@ -45,7 +44,7 @@ function range(node) {
  * with marked `compared`.
  */
 function walkLabel(node, left, right, item) {
-  const own = range(node);
+  const own = rangeParts(node);
   const l = { value: left.kind === "leaf" ? left.smallest.text : left.largest.text };
   const r = { value: right.smallest.text };
   if (item.how === "rightSmallest") r.compared = true;
@@ -103,7 +102,7 @@ function state(frame, nodes, walkIds, options) {
     if (d.kind === "path") {
       // The upper levels of a long walk, folded by the session.
       Object.assign(d, { kind: "pathfold", key: "pathfold", walk: "folded", levels: d.node.count, node: undefined,
-                         label: [[{ text: `⋮ ${grouped(d.node.count)} ${d.node.count === 1 ? "level" : "levels"} above` }]] });
+                         label: pathfoldLabel(d.node.count) });
       return;
     }
     const item = items.get(d.id);
@@ -275,8 +274,7 @@ export function foldPath(state, keep) {
   const levels = chain.length - Math.max(1, keep) + (above.kind === "pathfold" ? above.levels - 1 : 0);
   const inside = new Uint8Array(state.nodes.length);
   const index = new Int32Array(state.nodes.length).fill(-1);
-  const nodes = [{ key: "pathfold", kind: "pathfold", depth: 0, marks: [], walk: "folded", levels,
-                   label: [[{ text: `⋮ ${grouped(levels)} ${levels === 1 ? "level" : "levels"} above` }]] }];
+  const nodes = [{ key: "pathfold", kind: "pathfold", depth: 0, marks: [], walk: "folded", levels, label: pathfoldLabel(levels) }];
   const parent = [-1], from = [-1];
   for (let i = top; i < state.nodes.length; ++i) {
     if (i !== top && (state.parent[i] < 0 || !inside[state.parent[i]])) continue;
