@@ -464,6 +464,25 @@ test("large and tall runs: the walk in view, folded around it, readable, on a wi
       await page.waitForFunction((k) => document.querySelector(`[data-key="${k}"]`).classList.contains("routing"), {}, key);
       assert.ok((await keys()).some((k) => !before.includes(k)), `${width}: ${how} drew the fold's children`);
     }
+    if (width === 1400) {
+      // A long drag, a few pixels at a time: what comes into view is drawn,
+      // as a drawing made afresh there (a zoom by 1) draws it.
+      const inPane = () => page.evaluate(() => {
+        const pane = document.getElementById("tree-pane").getBoundingClientRect();
+        return [...document.querySelectorAll("#tree .node")].filter((n) => {
+          const b = n.getBoundingClientRect();
+          return b.right > pane.left && b.left < pane.right && b.bottom > pane.top && b.top < pane.bottom;
+        }).map((n) => n.getAttribute("data-key")).sort();
+      });
+      const box = await (await page.$("#tree-pane")).boundingBox();
+      await page.mouse.move(box.x + box.width / 2, box.y + box.height / 2);
+      await page.mouse.down();
+      for (let i = 1; i <= 40; ++i) await page.mouse.move(box.x + box.width / 2 - 25 * i, box.y + box.height / 2 - 5 * i);
+      await page.mouse.up();
+      const dragged = await inPane();
+      await page.$eval("#tree-pane", (p) => p.dispatchEvent(new WheelEvent("wheel", { deltaY: 0, clientX: 10, clientY: 10, cancelable: true })));
+      assert.deepEqual(dragged, await inPane(), "what a drag brought into view");
+    }
     assert.deepEqual(page.problems, []);
     await page.close();
   }

@@ -14,6 +14,7 @@ const FONT = 12;         // label size at scale 1
 export const READABLE = 11 / FONT;  // the least scale at which labels are drawn: 11 px
 const CHAR = 0.6 * FONT; // a monospace character's advance
 const GLIDE_MS = 320;
+const MARGIN = 200;      // screen pixels drawn beyond each side of the pane
 
 function el(name, attributes, parent) {
   const e = document.createElementNS(SVG, name);
@@ -43,6 +44,7 @@ export class TreeView {
     this.state = null;     // the drawn state shown, with its layout
     this.glide = null;
     this.frame = null;
+    this.rendered = null;  // the view as it was when the document was last drawn
     this.listen();
   }
 
@@ -245,7 +247,20 @@ export class TreeView {
     this.view.x += dx;
     this.view.y += dy;
     this.settle();
+    // A drag moves the drawing a few pixels at a time: while what was put in
+    // the document still covers the pane (MARGIN around it), only the
+    // world moves.
+    const last = this.rendered, [w, h] = this.size();
+    if (last && last.scale === this.view.scale && last.w === w && last.h === h &&
+        Math.abs(this.view.x - last.x) < MARGIN / 2 && Math.abs(this.view.y - last.y) < MARGIN / 2) {
+      this.world.setAttribute("transform", this.transform());
+      return;
+    }
     this.render();
+  }
+
+  transform() {
+    return `translate(${this.view.x} ${this.view.y}) scale(${this.view.scale})`;
   }
 
   render() {
@@ -254,11 +269,11 @@ export class TreeView {
     const { nodes, parent } = this.state;
     const [w, h] = this.size();
     const s = this.view.scale;
-    const margin = 200;
-    const left = (-this.view.x - margin) / s, right = (w - this.view.x + margin) / s;
-    const top = (-this.view.y - margin) / s, bottom = (h - this.view.y + margin) / s;
+    const left = (-this.view.x - MARGIN) / s, right = (w - this.view.x + MARGIN) / s;
+    const top = (-this.view.y - MARGIN) / s, bottom = (h - this.view.y + MARGIN) / s;
     const visible = (x, y) => x >= left && x <= right && y >= top && y <= bottom;
-    this.world.setAttribute("transform", `translate(${this.view.x} ${this.view.y}) scale(${s})`);
+    this.world.setAttribute("transform", this.transform());
+    this.rendered = { ...this.view, w, h };
     this.edges.textContent = "";
     this.whys.textContent = "";
     const text = s >= READABLE - 1e-9;
