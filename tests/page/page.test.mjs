@@ -312,6 +312,12 @@ test("editing the command file keeps every byte not edited", async () => {
   await page.waitForFunction(() => document.getElementById("step-label").textContent.startsWith("step 4"));
   const shown = await lastShown(page);
   assert.ok(shown.startsWith("ADD e\n") && orloPrints(edited).endsWith(shown), shown);
+  // The box, still open, holds the file just run, and edits of it run in turn.
+  assert.match(await page.$eval("#file", (e) => e.value), /ADD e\n$/);
+  await page.$eval("#file", (e) => { e.value = e.value.replace("ADD e", "ADD f"); });
+  await page.click("#run");
+  await page.waitForFunction(() => document.getElementById("step-command").textContent === "ADD f");
+  assert.deepEqual(page.problems, []);
   await page.close();
   // A byte-order mark before the type line is part of it: no type, before and after an edit.
   page = await open(pageFor(Buffer.from("\ufeffSTRING\nADD a\n")));
@@ -441,6 +447,7 @@ test("large and tall runs: the walk in view, folded around it, readable, on a wi
       await page.$eval(".node.pathfold", (f) => f.focus());
       await page.keyboard.press("Enter");
       await page.waitForFunction((n) => document.querySelectorAll("[data-walk]").length > n && !document.querySelector(".node.pathfold"), {}, drawn);
+      assert.ok(await page.evaluate(() => document.activeElement.matches("[data-walk]")), "the keyboard stays on the walk");
     }
     for (const how of width === 390 ? [] : ["Enter", "click"]) {
       const keys = () => page.$$eval("#tree .node", (n) => n.map((e) => e.getAttribute("data-key")));
@@ -482,6 +489,29 @@ test("large and tall runs: the walk in view, folded around it, readable, on a wi
       const dragged = await inPane();
       await page.$eval("#tree-pane", (p) => p.dispatchEvent(new WheelEvent("wheel", { deltaY: 0, clientX: 10, clientY: 10, cancelable: true })));
       assert.deepEqual(dragged, await inPane(), "what a drag brought into view");
+      // A pinch whose first finger rests on a fold zooms; it opens nothing.
+      const fold = await page.evaluate(() => {
+        const pane = document.getElementById("tree-pane").getBoundingClientRect();
+        const n = [...document.querySelectorAll("#tree .node.fold")].find((n) => {
+          const b = n.getBoundingClientRect();
+          return b.left > pane.left + 10 && b.right < pane.right - 10 && b.top > pane.top + 10 && b.bottom < pane.bottom - 10;
+        });
+        const b = n && n.getBoundingClientRect();
+        return n && { key: n.getAttribute("data-key"), x: b.left + b.width / 2, y: b.top + b.height / 2 };
+      });
+      assert.ok(fold, "a fold in view after the drag");
+      const touch = await page.createCDPSession();
+      const finger = (id, x, y) => ({ id, x, y, radiusX: 1, radiusY: 1, force: 1 });
+      await touch.send("Input.dispatchTouchEvent", { type: "touchStart", touchPoints: [finger(1, fold.x, fold.y)] });
+      await touch.send("Input.dispatchTouchEvent", { type: "touchStart", touchPoints: [finger(1, fold.x, fold.y), finger(2, fold.x + 100, fold.y + 100)] });
+      for (let i = 1; i <= 5; ++i) {
+        await touch.send("Input.dispatchTouchEvent", { type: "touchMove", touchPoints: [finger(1, fold.x, fold.y), finger(2, fold.x + 100 + i, fold.y + 100 + i)] });
+      }
+      await touch.send("Input.dispatchTouchEvent", { type: "touchEnd", touchPoints: [finger(1, fold.x, fold.y)] });
+      await touch.send("Input.dispatchTouchEvent", { type: "touchEnd", touchPoints: [] });
+      await new Promise((r) => setTimeout(r, 300));
+      assert.equal(await page.$$eval(`[data-key="${fold.key}"].routing`, (n) => n.length), 0, "a pinch opened a fold");
+      await touch.detach();
     }
     assert.deepEqual(page.problems, []);
     await page.close();
@@ -534,6 +564,45 @@ test("a late stop (out of memory) shows the message and the last good step, soon
   // The run once to where it stops (and running out of 4 GB takes a while),
   // once more from the start to the step before; not a step for each step.
   assert.ok(took < 6 * run.took + 40000, `${took} ms to stop, the run alone ${run.took} ms`);
+  await page.close();
+});
+
+test("what is asked on the way to a far step waits for it or takes over, and the history keeps the steps left", async () => {
+  // A chain of 3,000 values: going to its end takes several pieces of work,
+  // between which the page answers.
+  const chain = "INT\n" + Array.from({ length: 3000 }, (_, i) => `ADD ${i + 1}`).join("\n") + "\n";
+  const page = await open(pageFor(Buffer.from(chain)));
+  // A search asked for on the way is answered on the step arrived at.
+  await page.evaluate(() => {
+    document.getElementById("last").click();
+    document.getElementById("search").value = "2999";
+    document.getElementById("search-form").requestSubmit();
+  });
+  await page.waitForFunction(() => /^Search 2999: held once/.test(document.getElementById("step-result").textContent));
+  assert.equal(await label(page), "step 3000 of 3000");
+  // A command typed makes a new run, gone through in pieces; a key pressed
+  // meanwhile counts from the step it is going to.
+  await page.evaluate(() => {
+    document.getElementById("command").value = "ADD 0";
+    document.getElementById("command-form").requestSubmit();
+    document.dispatchEvent(new KeyboardEvent("keydown", { key: "ArrowLeft", bubbles: true }));
+  });
+  await page.waitForFunction(() => document.getElementById("step-label").textContent === "step 3000 of 3001");
+  // The slider, dragged from step 3: Back returns to step 3.
+  await goTo(page, 3);
+  for (const k of [10, 20, 40]) {
+    await page.$eval("#step", (e, k) => { e.value = String(k); e.dispatchEvent(new Event("input")); }, k);
+    await page.waitForFunction((k) => document.getElementById("step-label").textContent.startsWith(`step ${k} of`), {}, k);
+  }
+  await page.$eval("#step", (e) => e.dispatchEvent(new Event("change")));
+  await page.goBack();
+  await page.waitForFunction(() => document.getElementById("step-label").textContent.startsWith("step 3 of"));
+  // Space on the command file's summary opens it; it does not play.
+  await page.$eval("#file-box summary", (e) => e.focus());
+  await page.keyboard.press("Space");
+  assert.equal(await page.$eval("#file-box", (e) => e.open), true);
+  assert.equal(await text(page, "#play"), "Play");
+  assert.deepEqual(page.problems, []);
   await page.close();
 });
 

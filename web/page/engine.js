@@ -110,13 +110,15 @@ export class Orlo {
   /** The command file loaded, byte for byte: a copy. */
   file() {
     const x = this.instance.exports;
-    return new Uint8Array(x.memory.buffer, x.orlo_file(), x.orlo_file_size()).slice();
+    const at = x.orlo_file();
+    return new Uint8Array(x.memory.buffer, at, x.orlo_file_size()).slice();
   }
 
   /** Where command line k lies in the file: [its first byte, the byte past its line feed]. */
   commandLine(k) {
     const x = this.instance.exports;
-    const [from, to] = new Uint32Array(x.memory.buffer, x.orlo_command_line(k), 2);
+    const at = x.orlo_command_line(k);
+    const [from, to] = new Uint32Array(x.memory.buffer, at, 2);
     return [from, to];
   }
 
@@ -169,7 +171,9 @@ export class Orlo {
   search(text) {
     const bytes = new TextEncoder().encode(text);
     const x = this.instance.exports;
-    new Uint8Array(x.memory.buffer, x.orlo_query_input(bytes.length), bytes.length).set(bytes);
+    // Making room may grow the memory, which replaces its buffer: the room first.
+    const at = x.orlo_query_input(bytes.length);
+    new Uint8Array(x.memory.buffer, at, bytes.length).set(bytes);
     return this.call(() => x.orlo_search(bytes.length));
   }
 

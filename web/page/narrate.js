@@ -55,6 +55,11 @@ export function walkSteps(frame) {
   return steps;
 }
 
+/** How deep the walk went: the nodes it passed and its end, those the frame leaves out of a long walk too. */
+export function walkDepth(frame) {
+  return frame.walk.length + frame.walkSkipped;
+}
+
 const moreComparisons = (n) => `… ${grouped(n)} more comparisons …`;
 
 /**
@@ -121,7 +126,7 @@ export function resultOf(frame) {
       if (!frame.extracted) return "No value can be read from that.";
       if (frame.walk.length === 0) return `Search ${v}: the tree is empty.`;
       return frame.countAfter > 0 ? `Search ${v}: held ${times(frame.countAfter)}, its leaf at depth ${frame.depth}.`
-                                  : `Search ${v}: not held; the walk ends at depth ${frame.walk.length}.`;
+                                  : `Search ${v}: not held; the walk ends at depth ${walkDepth(frame)}.`;
     default:
       break;
   }

@@ -7,7 +7,7 @@ import { Orlo, OrloStopped, unpackModule } from "./engine.js";
 import { scenes, foldPath } from "./scene.js";
 import { TreeView } from "./view.js";
 import { whole, describeNode, grouped } from "./labels.js";
-import { ruleOf, walkList, readAs, resultOf, walkSentence, announce } from "./narrate.js";
+import { ruleOf, walkList, walkDepth, readAs, resultOf, walkSentence, announce } from "./narrate.js";
 import { packRun, unpackRun, LinkError, fragmentFor, readFragment, kLinkMostChars } from "./link.js";
 import { textOf, bytesAfterEdit } from "./bytes.js";
 
@@ -42,7 +42,16 @@ const view = new TreeView({
       opened.add(id);
       orlo.setOpened(opened);
     }
+    // On the way to another step, the step it arrives at is drawn so.
+    if (travelling) return;
+    const focused = $("tree").contains(document.activeElement);
     redraw(id === "walk" ? "pathfold" : `n${id}`);
+    if (focused && !$("tree").contains(document.activeElement)) {
+      // The node for the walk's upper levels is gone: the keyboard goes to the highest of them drawn.
+      const walk = [...$("nodes").querySelectorAll("[data-walk]")];
+      const top = walk.reduce((a, b) => (a && Number(a.dataset.depth) <= Number(b.dataset.depth) ? a : b), null);
+      if (top) top.focus();
+    }
   },
   onDetail: (text) => { $("node-detail").textContent = text; },
 });
@@ -65,14 +74,25 @@ function load(bytes, step, how = "replace") {
   stoppedAt = Infinity;
   opened = new Set();
   fileText = null;
-  if ($("file-box").open) fillFileBox();
   const type = typeof bytes === "string" ? orlo.loadPageData(bytes) : orlo.load(bytes);
+  if ($("file-box").open) fillFileBox();
   orlo.setOpened(opened);
   if (type === null) {
     say("The first line names no element type (INT, DOUBLE or STRING), so Orlo does nothing with this file.");
   }
   frame = null;
   show(step, { how, placement: "fit" });
+}
+
+/** The step shown, or the one the page is on its way to (a new run has no step shown until it arrives). */
+function here() {
+  return travelling ? travelling.k : frame ? frame.done : 0;
+}
+
+/** Runs f at the step shown: at once, or once the way under way arrives (the latest such request). */
+function whenArrived(f) {
+  if (travelling) travelling.then = f;
+  else f();
 }
 
 /** The work of one piece of a long way (steps, the nodes their walks pass, those of subtrees removals move): some 20 ms. */
@@ -107,6 +127,7 @@ function show(k, options = {}) {
     }
     travelling = null;
     showNow(trip.k, options);
+    if (trip.then) whenArrived(trip.then);  // showNow() may have set out again
   };
   piece();
 }
@@ -210,7 +231,7 @@ function redraw(anchor) {
  * address names the step alone).
  */
 function address(how) {
-  if (how === "none") return;
+  if (how === "none" || !frame) return;
   const step = frame.done;
   const hashFor = () => {
     if (embedded || !packed || packed.text === undefined) return fragmentFor({ step });
@@ -228,7 +249,9 @@ function address(how) {
       say(`This run is too long to ride in a link (${grouped(text.length)} characters packed). Save the page with the run in it to pass it on.`, { save: true });
       return;
     }
-    if (frame.done === step) history.replaceState(null, "", hashFor());
+    // Only while the address is still the one written for this step: the
+    // reader may have gone elsewhere meanwhile, by a link or the history.
+    if (frame && frame.done === step && location.hash === hash) history.replaceState(null, "", hashFor());
   });
 }
 
@@ -337,7 +360,7 @@ function chart(counts) {
   $("chart-detail").textContent = "";
   const most = counts.reduce((a, b) => Math.max(a, b), 1);  // a spread would overflow the stack on a tall tree
   const shown = searched || frame;
-  const end = shown.depth > 0 ? shown.depth : shown.walk.length;
+  const end = shown.depth > 0 ? shown.depth : walkDepth(shown);
   // A very tall tree has more depths than the panel has room: they are grouped.
   const group = Math.max(1, Math.ceil(counts.length / 120));
   for (let d = 0; d < counts.length; d += group) {
@@ -371,18 +394,19 @@ function stop() {
 }
 
 function lastStep() {
-  return Math.min(frame.steps, stoppedAt - 1);
+  return Math.min(orlo.steps, stoppedAt - 1);
 }
 
 function play() {
   if (playing) return stop();
   if (lastStep() === 0) return;  // nothing to play
-  if (frame.done >= lastStep()) show(0);
+  if (here() >= lastStep()) show(0);
   $("play").textContent = "Pause";
   $("play").setAttribute("aria-label", "Pause");
   $("play").setAttribute("aria-pressed", "true");
   const speed = Number($("speed").value);
   playing = setInterval(() => {
+    if (travelling) return;  // a step that takes longer than a beat is waited for
     if (frame.done >= lastStep()) return stop();
     show(frame.done + 1, { how: "replace", animate: speed <= 1 });
     if (frame.done >= lastStep()) stop();
@@ -396,22 +420,29 @@ const go = (k, options) => {
   show(k, options);
 };
 $("first").addEventListener("click", () => go(0));
-$("back").addEventListener("click", () => go(frame.done - 1));
-$("forward").addEventListener("click", () => go(frame.done + 1, { animate: true }));
+$("back").addEventListener("click", () => go(here() - 1));
+$("forward").addEventListener("click", () => go(here() + 1, { animate: true }));
 $("last").addEventListener("click", () => go(lastStep()));
-// Dragging the slider asks for many steps: only the latest is shown, once a frame.
-let wanted = null;
+// Dragging the slider asks for many steps: only the latest is shown, once a
+// frame. The step it left is kept in the history, the steps passed are not.
+let wanted = null, sliding = false, released = false;
 $("step").addEventListener("input", () => {
   if (wanted === null) {
     requestAnimationFrame(() => {
       const k = wanted;
       wanted = null;
-      go(k, { how: "replace" });
+      go(k, { how: sliding ? "replace" : "push" });
+      sliding = !released;
+      released = false;
     });
   }
   wanted = Number($("step").value);
 });
-$("step").addEventListener("change", () => address("push"));
+$("step").addEventListener("change", () => {
+  // Let go (or a key pressed): the next move of the slider is a new one.
+  if (wanted !== null) released = true;
+  else sliding = false;
+});
 $("goto-form").addEventListener("submit", (e) => {
   e.preventDefault();
   go(Number($("step-field").value));
@@ -432,17 +463,19 @@ $("fit").addEventListener("click", () => {
   view.render();
 });
 $("show-before").addEventListener("click", () => {
+  if (!frame) return;
   showing = "before";
   draw({ from: drawn.after, animate: !reducedMotion.matches });
 });
 $("show-after").addEventListener("click", () => {
+  if (!frame) return;
   showing = "after";
   draw({ from: drawn.before, animate: !reducedMotion.matches });
 });
 const typing = (e) => e.target instanceof Element && e.target.closest("input, textarea, select") !== null;
 document.addEventListener("keydown", (e) => {
   if (typing(e) || e.ctrlKey || e.metaKey || e.altKey) return;
-  const to = { ArrowLeft: frame.done - 1, ArrowRight: frame.done + 1, Home: 0, End: lastStep() }[e.key];
+  const to = { ArrowLeft: here() - 1, ArrowRight: here() + 1, Home: 0, End: lastStep() }[e.key];
   if (to !== undefined) {
     e.preventDefault();
     go(to, { animate: e.key === "ArrowRight" });
@@ -452,7 +485,7 @@ document.addEventListener("keydown", (e) => {
     view.zoomBy(1 / 1.4);
   } else if (e.key === "0") {
     $("fit").click();
-  } else if (e.key === " " && !(e.target instanceof HTMLButtonElement)) {
+  } else if (e.key === " " && !(e.target instanceof Element && e.target.closest("button, summary, a, [role=button]"))) {
     e.preventDefault();
     play();
   }
@@ -490,7 +523,7 @@ async function follow(link, how) {
       return;
     }
   }
-  if (link.step !== undefined && link.step !== frame.done) go(link.step, { how });
+  if (link.step !== undefined && link.step !== here()) go(link.step, { how });
 }
 
 function sameBytes(a, b) {
@@ -503,16 +536,16 @@ function sameBytes(a, b) {
 
 /** Appends a command to the run and goes to it. */
 function addCommand(line) {
-  if (/^(INT|DOUBLE|STRING)$/.test(line) && frame.steps === 0) {
+  if (/^(INT|DOUBLE|STRING)$/.test(line) && orlo.steps === 0) {
     embedded = false;
     load(encoder.encode(line + "\n"), 0, "push");
     return;
   }
-  if (frame.type === null) {
+  if (orlo.type === null) {
     say("The run names no element type: type INT, DOUBLE or STRING first.");
     return;
   }
-  const was = frame.done, wasLast = frame.done === frame.steps;
+  const was = here(), wasLast = was === orlo.steps;
   const run = orlo.file();
   const tail = encoder.encode((run.length > 0 && run[run.length - 1] !== 10 ? "\n" : "") + line + "\n");
   const next = new Uint8Array(run.length + tail.length);
@@ -536,10 +569,15 @@ $("command-form").addEventListener("submit", (e) => {
 $("search-form").addEventListener("submit", (e) => {
   e.preventDefault();
   const text = $("search").value;
+  // The tree searched is the step's: a search asked for on the way to a step waits for it.
+  whenArrived(() => search(text));
+});
+
+function search(text) {
   const found = text.trim() === "" ? null : orlo.search(text);
   // A failed search clears the answer before it.
   setSearched(found && found.extracted ? found : null, text);
-  say(found && !found.extracted ? `No ${frame.type || "value"} can be read from “${text}”.` : "");
+  say(found && !found.extracted ? `No ${orlo.type || "value"} can be read from “${text}”.` : "");
   draw();
   panels();
   if (!found) return;
@@ -549,10 +587,10 @@ $("search-form").addEventListener("submit", (e) => {
   const end = found.walk[found.walk.length - 1];
   const leaf = end && searchedDrawn.nodes.find((d) => d.id === end.node);
   $("node-detail").textContent = leaf && leaf.node ? describeNode(leaf.node) : "";
-});
+}
 
 $("waiting-remove").addEventListener("click", () => {
-  const k = frame.waitingLine;
+  const k = frame ? frame.waitingLine : 0;
   if (!k) return;
   const [from, to] = orlo.commandLine(k);
   if (to === 0) return;
@@ -577,7 +615,7 @@ $("run").addEventListener("click", () => {
   const edited = $("file").value;
   if (edited === fileText) return;
   embedded = false;
-  load(bytesAfterEdit(orlo.file(), fileText, edited), frame.done, "push");
+  load(bytesAfterEdit(orlo.file(), fileText, edited), here(), "push");
 });
 $("save-page").addEventListener("click", savePage);
 

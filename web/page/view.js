@@ -392,9 +392,10 @@ export class TreeView {
     let pinch = null, moved = 0;
     pane.addEventListener("pointerdown", (e) => {
       pointers.set(e.pointerId, [e.clientX, e.clientY]);
-      moved = 0;
       pane.setPointerCapture(e.pointerId);
       pane.classList.add("panning");
+      // A touch that began a pinch is no click, whichever finger lifts last.
+      moved = pointers.size === 1 ? 0 : Infinity;
       if (pointers.size === 2) {
         const [a, b] = [...pointers.values()];
         pinch = Math.hypot(a[0] - b[0], a[1] - b[1]);

@@ -20,7 +20,7 @@ const env = process.env;
 const skip = !env.ORLO_PAGE_WASM && "needs the page's module (ORLO_PAGE_WASM)";
 const { Orlo } = skip ? {} : await import(moduleDir + "engine.js");
 const { LIMITS } = skip ? {} : await import(moduleDir + "frame-layout.js");
-const { walkList } = skip ? {} : await import(moduleDir + "narrate.js");
+const { walkList, walkDepth, resultOf } = skip ? {} : await import(moduleDir + "narrate.js");
 const module = skip ? null : new WebAssembly.Module(readFileSync(env.ORLO_PAGE_WASM));
 const work = mkdtempSync(join(tmpdir(), "orlo-session-"));
 const bytes = (text) => (typeof text === "string" ? new TextEncoder().encode(text) : new Uint8Array(text));
@@ -227,7 +227,9 @@ test("a long walk, a step's or a search's, carries its ends and counts what it l
     const list = walkList(f);
     assert.deepEqual(list.map((s) => s.n), [1, 2, 3, 4, 5, null, ...[5, 4, 3, 2, 1, 0].map((k) => f.walk.length + f.walkSkipped - k)]);
     assert.equal(list[5].text, `… ${list[6].n - 6} more comparisons …`);
+    assert.equal(walkDepth(f), f.kind === "add" ? 199 : 200);
   }
+  assert.equal(resultOf(orlo.search("201")), "Search 201: not held; the walk ends at depth 200.");
 });
 
 test("what waits in the stream is shown, and where it came from", { skip }, () => {
@@ -259,6 +261,10 @@ test("long values are cut to their ends, and every byte of a value is kept", { s
   const bom = orlo.go(3);
   const leaves = bom.after.filter((n) => n.kind === "leaf").map((n) => n.smallest.text);
   assert.ok(leaves.includes("\u{feff}b") && leaves.includes("b"), JSON.stringify(leaves));
+  // A search for a word longer than any room the module has made so far.
+  const found = orlo.search("a".repeat(1 << 20) + "Z");
+  assert.equal(found.value.whole, (1 << 20) + 1);
+  assert.equal(found.countAfter, 0);
 });
 
 test("doubles that print alike are told apart in full", { skip }, () => {
