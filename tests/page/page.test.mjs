@@ -516,6 +516,15 @@ test("large and tall runs: the walk in view, folded around it, readable, on a wi
     assert.deepEqual(page.problems, []);
     await page.close();
   }
+  // A wide window made narrow: the walk drawn is what fits the narrow pane, in view.
+  const turned = await open(html, { step: 1234 });
+  await turned.setViewport({ width: 390, height: 800 });
+  // The resize event comes with the next frame.
+  await turned.evaluate(() => new Promise((r) => requestAnimationFrame(() => requestAnimationFrame(r))));
+  await settled(turned);
+  const m2 = await measureStep(turned);
+  assert.ok(m2.end && m2.walkOut === 0, `after narrowing: ${JSON.stringify(m2)}`);
+  await turned.close();
   // A chain 20,000 deep: only what is in view is drawn.
   const chain = "INT\n" + Array.from({ length: 20000 }, (_, i) => `ADD ${i}`).join("\n") + "\n";
   const page = await open(pageFor(Buffer.from(chain)), { step: 20000 });

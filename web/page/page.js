@@ -492,14 +492,15 @@ document.addEventListener("keydown", (e) => {
 });
 window.addEventListener("popstate", () => follow(readFragment(location.hash), "none"));
 window.addEventListener("resize", () => {
+  if (!frame || !drawn) return;
   // Across the phone's width the boxes change size: the states are made anew.
-  if (frame && drawn && view.compact() !== drawn.compact) {
+  if (view.compact() !== drawn.compact) {
     drawn = scenes(frame, { compact: view.compact() });
     if (searched) setSearched(searched);
-    draw();
-  } else {
-    view.render();
   }
+  // As much of the walk as fits the pane now, kept in view.
+  keptWalk = {};
+  draw();
 });
 
 /** Goes where a link points: its run (if it carries another) and its step. */
