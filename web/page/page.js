@@ -491,8 +491,14 @@ document.addEventListener("keydown", (e) => {
   }
 });
 window.addEventListener("popstate", () => follow(readFragment(location.hash), "none"));
+let paneWidth = 0;
 window.addEventListener("resize", () => {
   if (!frame || !drawn) return;
+  // A phone's address bar showing or hiding changes only the height: the
+  // drawing stays where the reader put it.
+  const [width] = view.size();
+  if (width === paneWidth) return view.render();
+  paneWidth = width;
   // Across the phone's width the boxes change size: the states are made anew.
   if (view.compact() !== drawn.compact) {
     drawn = scenes(frame, { compact: view.compact() });
