@@ -108,7 +108,9 @@ public:
         trace.watched = &drawn;
         printed_.text.clear();
         stepper_.runNext(trace, out_);
-        const bool changed = !trace.made.empty() || !trace.gone.empty() || trace.count.leaf != nullptr;
+        // A tree that holds NaN is out of order, and an update that finds
+        // nothing can still rewrite the bounds along its walk.
+        const bool changed = !trace.made.empty() || !trace.gone.empty() || trace.count.leaf != nullptr || trace.boundEdits > 0;
 
         frame.header(Header::kind) = static_cast<std::uint32_t>(c.keyword == Command<T>::Keyword::Add   ? frame::Kind::add
                                                                 : c.keyword == Command<T>::Keyword::Del ? frame::Kind::del
@@ -154,7 +156,7 @@ public:
             } else if (!trace.gone.empty()) {
                 // The routing node went; its other child took its place.
                 if (!path.empty()) path.back() = trace.walk.back().other;
-            } else {
+            } else if (trace.end != nullptr) {
                 path.push_back(trace.end);
             }
             frame.header(Header::beforeNodes) = static_cast<std::uint32_t>(before.size());
@@ -505,7 +507,8 @@ public:
     }
 
     /// The most levels of a walk's path the frames draw (the rest is folded).
-    void pathLevels(std::uint32_t n) { view_.mostPath = n; }
+    /// At least the walk's end is drawn.
+    void pathLevels(std::uint32_t n) { view_.mostPath = std::max<std::uint32_t>(n, 1); }
 
     const std::uint32_t* progress() const { return run_ != nullptr ? run_->progress() : &noProgress_; }
 

@@ -160,7 +160,9 @@ export class Orlo {
    * returns the step it stands after.
    */
   move(k, budget) {
-    return this.guard(() => this.instance.exports.orlo_move(k, budget));
+    // The module takes a 32-bit count: more (Infinity) is the most it can take.
+    const most = Math.max(0, Math.min(Math.floor(budget) || 0, 0xffffffff));
+    return this.guard(() => this.instance.exports.orlo_move(k, most));
   }
 
   /**

@@ -137,7 +137,11 @@ export function resultOf(frame) {
     if (frame.walk.length === 0) return `Added ${v}: the tree's first leaf.`;
     return `Added ${v}: the leaf the walk reached became a routing node over two leaves, the new one at depth ${frame.depth}.`;
   }
-  if (frame.countBefore === 0) return `Not found: ${v} is not held, so nothing changed.`;
+  if (frame.countBefore === 0) {
+    // Only in a tree that holds NaN, whose values no order holds, can a walk that finds nothing rewrite a bound.
+    return frame.change.length === 0 ? `Not found: ${v} is not held, so nothing changed.`
+      : `Not found: ${v} is not held, so nothing was removed; but a NaN in the tree had left bounds on the walk that its values below no longer match, and the walk set them anew.`;
+  }
   if (frame.countAfter > 0) return `Removed one ${v}: held ${times(frame.countAfter)} now.`;
   if (!rose) return `Removed ${v}: its leaf was the whole tree, which is empty now.`;
   return `Removed ${v}: its leaf and the routing node above it leave, and the other side rises into their place.`;

@@ -96,6 +96,7 @@ public:
     /// spent. Returns the step the tree stands after.
     std::uint32_t moveTo(std::uint32_t j, std::uint64_t budget = UINT64_MAX) {
         j = std::min(j, file_.steps());
+        if (budget == 0) return at_;
         if (j < at_ && unorderedFrom_ <= at_) restart();
         Trace<T> trace(false);
         while (at_ > j && budget > 0) budget -= std::min(budget, undo(at_--, trace));
@@ -220,7 +221,8 @@ private:
     /// the nodes of a risen subtree this walked (see TreeShape::shrank()).
     std::uint64_t account(std::uint32_t k, const Command<T>& c, const Trace<T>& trace) {
         std::uint64_t moved = 0;
-        if (c.updates() && !(c.value == c.value)) unorderedFrom_ = std::min(unorderedFrom_, k);
+        // Only a value added can put NaN in the tree: removing one finds nothing.
+        if (c.updates() && c.isAdd() && !(c.value == c.value)) unorderedFrom_ = std::min(unorderedFrom_, k);
         Change change = Change::None;
         if (!trace.made.empty()) {
             change = Change::AddNew;

@@ -6,7 +6,9 @@
 #pragma once
 
 #include <cstddef>
+#include <cstring>
 #include <string>
+#include <type_traits>
 #include <unordered_set>
 #include <vector>
 
@@ -46,6 +48,7 @@ struct Trace : QuietObserver<T> {
         end = nullptr;
         holds = false;
         bounds.clear();
+        boundEdits = 0;
         count = CountEdit{};
         made.clear();
         gone.clear();
@@ -61,9 +64,12 @@ struct Trace : QuietObserver<T> {
         holds = holdsValue;
     }
     void boundChanged(const InnerNode<T>* node, bool largest, const T& before, const T& after) noexcept {
+        // A bound set to what it was (a walk refreshing bounds) is no change.
+        if (!texts || identical(before, after)) return;
+        ++boundEdits;
         // A long run of bounds may change (an ascending chain widens all of
         // them): only those of nodes drawn are written down.
-        if (!texts || (watched != nullptr && watched->count(node) == 0)) return;
+        if (watched != nullptr && watched->count(node) == 0) return;
         BoundEdit e{node, largest, {}, {}, {}, {}};
         appendValue(e.before, before);
         appendValue(e.after, after);
@@ -73,12 +79,22 @@ struct Trace : QuietObserver<T> {
     void created(const Node<T>* node) noexcept { made.push_back(node); }
     void freed(Node<T>* node) noexcept { gone.push_back(node); }
 
+    /// The same value to the bit: NaN is NaN, and -0 is not 0.
+    static bool identical(const T& a, const T& b) {
+        if constexpr (std::is_floating_point_v<T>) {
+            return std::memcmp(&a, &b, sizeof(T)) == 0;
+        } else {
+            return a == b;
+        }
+    }
+
     bool texts;
     const std::unordered_set<const void*>* watched = nullptr;  // the nodes whose bound edits are kept (all: null)
     std::vector<Passed> walk;
     const LeafNode<T>* end = nullptr;  // null when the walk ended at a routing node (or the tree was empty)
     bool holds = false;
     std::vector<BoundEdit> bounds;
+    std::size_t boundEdits = 0;  // bounds changed, drawn or not (kept only when texts are)
     CountEdit count;
     std::vector<const Node<T>*> made;  // new nodes
     std::vector<const Node<T>*> gone;  // nodes taken out, now the session's to keep or destroy
