@@ -49,16 +49,7 @@ public:
         }
         const Node<T>* routing = isLeaf(t.made[0]) ? t.made[1] : t.made[0];
         table_.put(routing, {2, 2});
-        // Up the walk: one leaf more below each node. A height only grows,
-        // to one above the child on the walk, and only while that child
-        // grew past the other side: the other child need not be read.
-        std::uint32_t below = 2;
-        for (std::uint32_t i = passed; i-- > 0;) {
-            Size& s = table_.at(t.walk[i].node);
-            s.leaves += 1;
-            if (below + 1 > s.height) s.height = below + 1;
-            below = s.height;
-        }
+        oneLeafMore(passed, [&](std::size_t i) { return t.walk[i].node; }, 2);
         // The reached leaf moves one level down and the new one joins it.
         moveLeaves(passed + 1, -1);
         moveLeaves(passed + 2, 2);
@@ -93,17 +84,11 @@ public:
     /// subtree that went down that it walked.
     std::uint64_t restored(const std::vector<const Node<T>*>& path, const Node<T>* risen) {
         if (!path.empty()) {
-            // The routing node from its two children; above it, one leaf
-            // more, and heights grown as in grew().
+            // The routing node from its two children, then the path above it.
             const Size r = of(risen);
-            std::uint32_t below = 1 + std::max<std::uint32_t>(r.height, 1);
-            table_.put(path.back(), {r.leaves + 1, below});
-            for (std::size_t i = path.size() - 1; i-- > 0;) {
-                Size& s = table_.at(path[i]);
-                s.leaves += 1;
-                if (below + 1 > s.height) s.height = below + 1;
-                below = s.height;
-            }
+            const std::uint32_t height = 1 + std::max<std::uint32_t>(r.height, 1);
+            table_.put(path.back(), {r.leaves + 1, height});
+            oneLeafMore(path.size() - 1, [&](std::size_t i) { return path[i]; }, height);
         }
         const auto level = static_cast<std::uint32_t>(path.size());  // the routing node's depth
         moveLeaves(level + 1, 1);
@@ -115,6 +100,21 @@ public:
     std::size_t routingNodes() const { return table_.size(); }
 
 private:
+    /// Up a path of `n` routing nodes (nodeAt(i), root first) above a
+    /// subtree that gained a leaf and is now `below` high: one leaf more
+    /// below each. A height only grows, to one above the child on the path,
+    /// and only while that child grew past the other side: the other child
+    /// need not be read.
+    template <class NodeAt>
+    void oneLeafMore(std::size_t n, NodeAt nodeAt, std::uint32_t below) {
+        for (std::size_t i = n; i-- > 0;) {
+            Size& s = table_.at(nodeAt(i));
+            s.leaves += 1;
+            if (below + 1 > s.height) s.height = below + 1;
+            below = s.height;
+        }
+    }
+
     static bool isLeaf(const Node<T>* n) { return const_cast<Node<T>*>(n)->getType() == 1; }
 
 
